@@ -1,0 +1,79 @@
+#include "plan/FolderLayout.h"
+
+#include "core/Text.h"
+#include "core/WindowServices.h"
+
+#include <cmath>
+
+namespace tarvino {
+
+void IzvediDirektorije(Context& ctx)
+{
+    AppState& s = ctx.state;
+    if (ImeRačunala(ctx) == kFixedInstallComputer)
+        s.installFolder = kFixedInstallFolder;
+    else
+        s.installFolder = withSeparator(s.programFolder);
+    const QString sep = separator();
+    s.updateFolder = s.installFolder + QStringLiteral("Update") + sep;
+    s.backupFolder = s.installFolder + QStringLiteral("UpdateBackup") + sep;
+    s.scriptsFolder = s.installFolder + QStringLiteral("Skrite za izmjenu baze") + sep;
+    const auto winDir = ctx.platform.system().environment("WinDir");
+    if (winDir && !winDir->empty())
+        s.helpFolder = fromNative(*winDir) + sep + QStringLiteral("Help") + sep;
+    else
+        s.helpFolder = s.installFolder + QStringLiteral("Help") + sep;
+}
+
+QString packedName(const QString& fileName)
+{
+    QString name = fileName.left(std::max<qsizetype>(0, fileName.size() - 3)) + QStringLiteral("7z");
+    name.replace(QChar(u'č'), QChar(u'c'));
+    name.replace(QChar(u'ž'), QChar(u'z'));
+    return name;
+}
+
+QString extensionOf(const QString& fileName)
+{
+    return fileName.right(3);
+}
+
+double columnValue(const QString& text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    double sign = 1;
+    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        if (text[i] == QLatin1Char('-'))
+            sign = -1;
+        ++i;
+    }
+    double value = 0;
+    bool fraction = false;
+    double scale = 1;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.isDigit() && c.unicode() < 128) {
+            if (fraction) {
+                scale /= 10;
+                value += (c.unicode() - u'0') * scale;
+            } else {
+                value = value * 10 + (c.unicode() - u'0');
+            }
+        } else if (c == QLatin1Char('.') && !fraction) {
+            fraction = true;
+        } else {
+            break;
+        }
+    }
+    return sign * value;
+}
+
+std::int64_t columnBytes(const QString& text)
+{
+    return static_cast<std::int64_t>(std::llround(columnValue(text)));
+}
+
+} // namespace tarvino

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/Context.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace tarvino {
+
+/// The computer whose installation always lies in one fixed folder.
+inline const QString kFixedInstallComputer = QStringLiteral("TROVATOSH");
+inline const QString kFixedInstallFolder = QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\");
+
+/// Derives the installation, Update, backup, scripts and help folders into the
+/// state, each ending in the separator: from the program's folder (or the fixed
+/// folder on that one computer) and "WinDir" (without it, the installation
+/// folder's "Help").
+void IzvediDirektorije(Context& ctx);
+
+/// The published 7-Zip name of a manifest row: the last three characters become
+/// "7z", then "č" becomes "c" and "ž" becomes "z" (lower case only).
+QString packedName(const QString& fileName);
+
+/// The last three characters of a file name: the kind of the item.
+QString extensionOf(const QString& fileName);
+
+/// A manifest column read as a number: the leading number of the text, "." as the
+/// decimal point, blanks before it allowed; no number reads as 0.
+double columnValue(const QString& text);
+
+/// A size column as a whole number of bytes (64-bit: a release may exceed 2 GiB).
+std::int64_t columnBytes(const QString& text);
+
+} // namespace tarvino

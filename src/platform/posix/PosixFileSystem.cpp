@@ -1,0 +1,248 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include "platform/TextRules.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace tarvino::platform {
+namespace {
+
+Outcome fromErrno(int error)
+{
+    if (error == ENOENT)
+        return Outcome::absent(error, std::strerror(error));
+    return Outcome::failed(error, std::strerror(error));
+}
+
+Outcome fromErrorCode(const std::error_code& ec)
+{
+    return fromErrno(ec.value());
+}
+
+// Folders are handed over with their trailing separator; std::filesystem wants them without.
+fs::path asPath(const std::string& path)
+{
+    fs::path p(path);
+    if (path.size() > 1 && path.back() == '/')
+        p = fs::path(path.substr(0, path.size() - 1));
+    return p;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isReadOnly(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+}
+
+} // namespace
+
+bool PosixFileSystem::fileExists(const std::string& path) const
+{
+    return isRegularFile(path);
+}
+
+bool PosixFileSystem::folderExists(const std::string& path) const
+{
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(asPath(path), ec);
+}
+
+Outcome PosixFileSystem::createFolder(const std::string& path)
+{
+    if (::mkdir(asPath(path).c_str(), 0777) != 0)
+        return Outcome::failed(errno, std::strerror(errno));
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::removeFolder(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path p = asPath(path);
+    if (!fs::is_directory(p, ec))
+        return Outcome::absent(ENOENT, std::strerror(ENOENT));
+    fs::remove_all(p, ec);
+    if (ec)
+        return fromErrorCode(ec);
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::copyFile(const std::string& from, const std::string& to)
+{
+    if (!isRegularFile(from))
+        return fromErrno(ENOENT);
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        return Outcome::failed(ec.value(), ec.message());
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::moveFile(const std::string& from, const std::string& to)
+{
+    std::error_code ec;
+    if (!isRegularFile(from)) {
+        // Only a missing file in an existing folder counts as absent.
+        fs::path folder = fs::path(from).parent_path();
+        if (folder.empty())
+            folder = ".";
+        if (fs::is_directory(folder, ec))
+            return Outcome::absent(ENOENT, std::strerror(ENOENT));
+        return Outcome::failed(ENOENT, "The folder of " + from + " does not exist");
+    }
+    // RENAME_NOREPLACE refuses an existing target in the same step, with no window
+    // in which another program's new file could be overwritten.
+    int error = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without that flag: check first, then rename.
+        if (fs::exists(fs::symlink_status(to, ec)))
+            return Outcome::failed(EEXIST, std::strerror(EEXIST));
+        error = ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+    if (error == 0)
+        return Outcome::ok();
+    if (error != EXDEV)
+        return Outcome::failed(error, std::strerror(error));
+    fs::copy_file(from, to, fs::copy_options::none, ec);
+    if (ec) {
+        // A half-written copy is ours to remove; an existing target is not.
+        if (ec != std::errc::file_exists)
+            ::unlink(to.c_str());
+        return Outcome::failed(ec.value(), ec.message());
+    }
+    if (::unlink(from.c_str()) != 0) {
+        const int unlinkError = errno;
+        ::unlink(to.c_str());
+        return Outcome::failed(unlinkError, std::strerror(unlinkError));
+    }
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::deleteFile(const std::string& path, bool force)
+{
+    if (!isRegularFile(path))
+        return fromErrno(ENOENT);
+    if (!force && isReadOnly(path))
+        return Outcome::failed(EACCES, std::strerror(EACCES));
+    if (::unlink(path.c_str()) != 0)
+        return fromErrno(errno);
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
+{
+    std::error_code ec;
+    const fs::path dir = asPath(folder);
+    if (!fs::is_directory(dir, ec))
+        return Outcome::failed(ENOENT, "The folder " + folder + " does not exist");
+    bool matched = false;
+    Outcome result = Outcome::ok();
+    fs::directory_iterator it(dir, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError))
+            continue;
+        // Windows' matching, which the patterns were written for: "*.*" takes
+        // every file and "*.exe" takes "SETUP.EXE" too.
+        if (!matchesWildcard(it->path().filename().string(), pattern))
+            continue;
+        matched = true;
+        if (::unlink(it->path().c_str()) != 0 && result)
+            result = Outcome::failed(errno, std::strerror(errno));
+    }
+    if (ec)
+        return Outcome::failed(ec.value(), ec.message());
+    if (!matched)
+        return Outcome::absent(ENOENT, "No file matches " + pattern);
+    return result;
+}
+
+std::optional<std::uint64_t> PosixFileSystem::fileSize(const std::string& path, Outcome* why) const
+{
+    struct stat st {};
+    const int error = ::stat(path.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
+    if (error != 0) {
+        if (why)
+            *why = fromErrno(error);
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::vector<std::string> PosixFileSystem::listFiles(const std::string& folder) const
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(asPath(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError))
+            names.push_back(it->path().filename().string());
+    }
+    return names;
+}
+
+Outcome PosixFileSystem::readFile(const std::string& path, std::string& bytes) const
+{
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fromErrno(errno);
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return Outcome::failed(error, std::strerror(error));
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)
+{
+    if (opened)
+        *opened = false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Outcome::failed(errno, std::strerror(errno));
+    if (opened)
+        *opened = true;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return Outcome::failed(error, std::strerror(error));
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        return Outcome::failed(errno, std::strerror(errno));
+    return Outcome::ok();
+}
+
+} // namespace tarvino::platform

@@ -1,0 +1,255 @@
+#include "platform/TextRules.h"
+#include "platform/windows/WindowsPlatform.h"
+#include "platform/windows/WindowsText.h"
+
+#include <algorithm>
+#include <windows.h>
+
+namespace tarvino::platform {
+
+using win::fromError;
+using win::lastError;
+using win::narrow;
+using win::widen;
+
+namespace {
+
+constexpr DWORD kInvalid = INVALID_FILE_ATTRIBUTES;
+
+std::wstring withoutTrailingSeparator(std::wstring path)
+{
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/') && path[path.size() - 2] != L':')
+        path.pop_back();
+    return path;
+}
+
+std::wstring joined(const std::wstring& folder, const std::wstring& name)
+{
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/')
+        return folder + name;
+    return folder + L'\\' + name;
+}
+
+bool isDots(const wchar_t* name)
+{
+    return (name[0] == L'.' && name[1] == L'\0') || (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
+}
+
+// Deletes one file, unlocking it first when it is read-only.
+Outcome deleteUnlocked(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileW(path.c_str()))
+        return Outcome::ok();
+    const Outcome failure = lastError();
+    // A file that stays must stay as it was.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), attributes);
+    return failure;
+}
+
+Outcome removeTree(const std::wstring& folder)
+{
+    Outcome result = Outcome::ok();
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(joined(folder, L"*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (isDots(entry.cFileName))
+                continue;
+            const std::wstring path = joined(folder, entry.cFileName);
+            Outcome step = Outcome::ok();
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT &&
+                entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // A junction is removed, never followed into what it points at.
+                if (!RemoveDirectoryW(path.c_str()))
+                    step = lastError();
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                step = removeTree(path);
+            } else {
+                step = deleteUnlocked(path, entry.dwFileAttributes);
+            }
+            if (!step && result)
+                result = step;
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    if (!result)
+        return result;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != kInvalid && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(folder.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!RemoveDirectoryW(folder.c_str()))
+        return lastError();
+    return Outcome::ok();
+}
+
+} // namespace
+
+bool WindowsFileSystem::fileExists(const std::string& path) const
+{
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != kInvalid && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WindowsFileSystem::folderExists(const std::string& path) const
+{
+    if (path.empty())
+        return false;
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != kInvalid && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Outcome WindowsFileSystem::createFolder(const std::string& path)
+{
+    if (!CreateDirectoryW(withoutTrailingSeparator(widen(path)).c_str(), nullptr))
+        return win::lastFailure();
+    return Outcome::ok();
+}
+
+Outcome WindowsFileSystem::removeFolder(const std::string& path)
+{
+    const std::wstring folder = withoutTrailingSeparator(widen(path));
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == kInvalid || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Outcome::absent(ERROR_PATH_NOT_FOUND, win::describe(ERROR_PATH_NOT_FOUND));
+    return removeTree(folder);
+}
+
+Outcome WindowsFileSystem::copyFile(const std::string& from, const std::string& to)
+{
+    if (!CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE))
+        return lastError();
+    return Outcome::ok();
+}
+
+Outcome WindowsFileSystem::moveFile(const std::string& from, const std::string& to)
+{
+    // No MOVEFILE_REPLACE_EXISTING: an existing target is a failure, as the backup relies on.
+    if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_COPY_ALLOWED))
+        return lastError();
+    return Outcome::ok();
+}
+
+Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
+{
+    const std::wstring file = widen(path);
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes == kInvalid)
+        return lastError();
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fromError(ERROR_FILE_NOT_FOUND);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !force)
+        return fromError(ERROR_ACCESS_DENIED);
+    return deleteUnlocked(file, attributes);
+}
+
+Outcome WindowsFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
+{
+    const std::wstring dir = widen(folder);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(joined(dir, widen(pattern)).c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return lastError();
+    bool matched = false;
+    Outcome result = Outcome::ok();
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        // FindFirstFileW also matches the short 8.3 names: "*.7z" would take "a.7zip" along.
+        if (!matchesWildcard(narrow(entry.cFileName), pattern))
+            continue;
+        matched = true;
+        const Outcome step = deleteUnlocked(joined(dir, entry.cFileName), entry.dwFileAttributes);
+        if (!step && result)
+            result = step;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    if (!matched)
+        return fromError(ERROR_FILE_NOT_FOUND);
+    return result;
+}
+
+std::optional<std::uint64_t> WindowsFileSystem::fileSize(const std::string& path, Outcome* why) const
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        if (why)
+            *why = lastError();
+        return std::nullopt;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (why)
+            *why = fromError(ERROR_FILE_NOT_FOUND);
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::string> WindowsFileSystem::listFiles(const std::string& folder) const
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(joined(widen(folder), L"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(narrow(entry.cFileName));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+Outcome WindowsFileSystem::readFile(const std::string& path, std::string& bytes) const
+{
+    bytes.clear();
+    HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lastError();
+    char buffer[64 * 1024];
+    Outcome result = Outcome::ok();
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
+            result = lastError();
+            break;
+        }
+        if (read == 0)
+            break;
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return result;
+}
+
+Outcome WindowsFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)
+{
+    if (opened)
+        *opened = false;
+    HANDLE file = CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return win::lastFailure();
+    if (opened)
+        *opened = true;
+    Outcome result = Outcome::ok();
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
+        DWORD done = 0;
+        if (!WriteFile(file, bytes.data() + written, chunk, &done, nullptr)) {
+            result = win::lastFailure();
+            break;
+        }
+        written += done;
+    }
+    if (!CloseHandle(file) && result)
+        result = win::lastFailure();
+    return result;
+}
+
+} // namespace tarvino::platform

@@ -1,0 +1,56 @@
+#include "TestInstallation.h"
+#include "core/WindowServices.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvino;
+using namespace tarvino::test;
+using namespace std::chrono_literals;
+
+TEST(Wait, ReturnsAfterTheRequestedTimeHandlingEventsAndSleepingBetweenRounds)
+{
+    TestInstallation inst;
+    Čekaj(inst.ctx, 5);
+    EXPECT_EQ(inst.platform.fakeClock.slept(), 5000ms);
+    EXPECT_GT(inst.window.eventRounds, 1);
+    // Sleeps between rounds: no round without a pause.
+    EXPECT_LE(inst.window.eventRounds, 5000 / 20 + 1);
+}
+
+TEST(Wait, ZeroReturnsAtOnce)
+{
+    TestInstallation inst;
+    Čekaj(inst.ctx, 0);
+    EXPECT_EQ(inst.platform.fakeClock.slept(), 0ms);
+    EXPECT_EQ(inst.window.eventRounds, 0);
+}
+
+TEST(Wait, EndsAcrossMidnight)
+{
+    TestInstallation inst;
+    inst.platform.fakeClock.setTime({2026, 12, 31, 23, 59, 58, 0});
+    Čekaj(inst.ctx, 5);
+    EXPECT_EQ(inst.platform.fakeClock.slept(), 5000ms);
+    const platform::LocalTime after = inst.platform.fakeClock.now();
+    EXPECT_EQ(after.year, 2027);
+    EXPECT_EQ(after.hour, 0);
+    EXPECT_EQ(after.second, 3);
+}
+
+TEST(Wait, EventsHandledDuringTheWaitSeeTimePass)
+{
+    TestInstallation inst;
+    int ticksSeen = 0;
+    inst.window.onProcessEvents = [&] { ++ticksSeen; };
+    Čekaj(inst.ctx, 1);
+    EXPECT_GT(ticksSeen, 0);
+}
+
+TEST(ComputerName, NameOrEmptyText)
+{
+    TestInstallation inst;
+    inst.platform.fakeSystem.name = "TROVATOSH";
+    EXPECT_EQ(ImeRačunala(inst.ctx), QStringLiteral("TROVATOSH"));
+    inst.platform.fakeSystem.name.reset();
+    EXPECT_EQ(ImeRačunala(inst.ctx), QString());
+}

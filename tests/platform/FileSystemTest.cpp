@@ -1,0 +1,144 @@
+#include "TestFolder.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace tarvino::test {
+namespace {
+
+using platform::Outcome;
+
+class FileSystemTest : public ::testing::Test {
+protected:
+    std::unique_ptr<platform::Platform> native = platform::createNativePlatform();
+    platform::FileSystem& files = native->files();
+    TestFolder dir{files};
+};
+
+// The backup step relies on both: a move never overwrites, and only an absent
+// file (not an absent folder) counts as a new item.
+TEST_F(FileSystemTest, MoveNeverReplacesAndTellsAbsentFileFromAbsentFolder)
+{
+    const std::string fresh = dir.at("Program.exe");
+    const std::string backup = dir.at("Backup.exe");
+    dir.write(fresh, "new");
+    dir.write(backup, "old");
+
+    const Outcome onto = files.moveFile(fresh, backup);
+    EXPECT_FALSE(onto);
+    EXPECT_FALSE(onto.notFound());
+    EXPECT_FALSE(onto.description.empty());
+    EXPECT_EQ(dir.read(backup), "old");
+    EXPECT_TRUE(files.fileExists(fresh));
+
+    const Outcome absent = files.moveFile(dir.at("Nema.exe"), dir.at("Drugi.exe"));
+    EXPECT_TRUE(absent.notFound());
+
+    const Outcome noFolder = files.moveFile(dir.at("Nema", "Program.exe"), dir.at("Drugi.exe"));
+    EXPECT_FALSE(noFolder);
+    EXPECT_FALSE(noFolder.notFound());
+
+    files.createFolder(dir.at("UpdateBackup"));
+    ASSERT_TRUE(files.moveFile(fresh, dir.at("UpdateBackup", "Program.exe")));
+    EXPECT_FALSE(files.fileExists(fresh));
+    EXPECT_EQ(dir.read(dir.at("UpdateBackup", "Program.exe")), "new");
+}
+
+TEST_F(FileSystemTest, ReadOnlyFileIsDeletedOnlyWhenForced)
+{
+    const std::string file = dir.at("Zaključano.dll");
+    dir.write(file, "x");
+    TestFolder::makeReadOnly(file);
+
+    EXPECT_FALSE(files.deleteFile(file, false));
+    EXPECT_TRUE(files.fileExists(file));
+    EXPECT_TRUE(files.deleteFile(file, true));
+    EXPECT_FALSE(files.fileExists(file));
+    EXPECT_TRUE(files.deleteFile(file, true).notFound());
+}
+
+TEST_F(FileSystemTest, WildcardDeletionTakesReadOnlyFilesAndFailsWithoutMatch)
+{
+    const std::string update = dir.at("Update") + platform::pathSeparator();
+    ASSERT_TRUE(files.createFolder(update));
+    for (const char* name : {"Program.7z", "RAČUNI.7Z", "Arhiva.7zip", "Program.exe", "README"})
+        dir.write(update + name, name);
+    TestFolder::makeReadOnly(update + "RAČUNI.7Z");
+
+    EXPECT_TRUE(files.deleteMatching(update, "*.7z"));
+    auto left = files.listFiles(update);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Arhiva.7zip", "Program.exe", "README"}));
+
+    EXPECT_FALSE(files.deleteMatching(update, "*.7z"));
+    EXPECT_FALSE(files.deleteMatching(dir.at("Nema") + platform::pathSeparator(), "*.*"));
+
+    // "*.*" empties the folder, names without a dot included, as on Windows.
+    EXPECT_TRUE(files.deleteMatching(update, "*.*"));
+    EXPECT_TRUE(files.listFiles(update).empty());
+    EXPECT_TRUE(files.folderExists(update));
+}
+
+TEST_F(FileSystemTest, RemoveFolderTakesAllItsContents)
+{
+    const std::string backup = dir.at("UpdateBackup");
+    ASSERT_TRUE(files.createFolder(backup));
+    ASSERT_TRUE(files.createFolder(dir.at("UpdateBackup", "Pomoć")));
+    dir.write(dir.at("UpdateBackup", "Program.exe"), "p");
+    dir.write(dir.at("UpdateBackup", "Pomoć", "Pomoc.chm"), "h");
+    TestFolder::makeReadOnly(dir.at("UpdateBackup", "Pomoć", "Pomoc.chm"));
+
+    EXPECT_TRUE(files.removeFolder(backup + platform::pathSeparator()));
+    EXPECT_FALSE(files.folderExists(backup));
+    EXPECT_FALSE(files.removeFolder(backup));
+}
+
+TEST_F(FileSystemTest, CopyOverwritesAndAppendCreatesThenAppends)
+{
+    const std::string source = dir.at("Verzije.txt");
+    const std::string target = dir.at("Stare Verzije.txt");
+    dir.write(source, "short");
+    dir.write(target, "a much longer old content");
+    ASSERT_TRUE(files.copyFile(source, target));
+    EXPECT_EQ(dir.read(target), "short");
+    EXPECT_TRUE(files.copyFile(dir.at("Nema.txt"), target).notFound());
+
+    const std::string log = dir.at("Update.log");
+    bool opened = false;
+    ASSERT_TRUE(files.appendToFile(log, "prvi\r\n", &opened));
+    EXPECT_TRUE(opened);
+    ASSERT_TRUE(files.appendToFile(log, "drugi\r\n", &opened));
+    EXPECT_EQ(dir.read(log), "prvi\r\ndrugi\r\n");
+    EXPECT_EQ(files.fileSize(log), 13u);
+
+    EXPECT_FALSE(files.appendToFile(dir.at("Nema", "Update.log"), "x", &opened));
+    EXPECT_FALSE(opened);
+
+    Outcome why;
+    EXPECT_FALSE(files.fileSize(dir.at("Nema.txt"), &why));
+    EXPECT_TRUE(why.notFound());
+    EXPECT_FALSE(files.fileSize(dir.path(), &why));
+}
+
+TEST_F(FileSystemTest, PathsWithDiacriticsWork)
+{
+    const std::string folder = dir.at("Računovodstvo žiro");
+    ASSERT_TRUE(files.createFolder(folder));
+    EXPECT_TRUE(files.folderExists(folder));
+    const std::string program = dir.at("Računovodstvo žiro", "Knjiženje.exe");
+    dir.write(program, "čž");
+    EXPECT_TRUE(files.fileExists(program));
+    EXPECT_EQ(files.listFiles(folder), std::vector<std::string>{"Knjiženje.exe"});
+    EXPECT_EQ(files.fileSize(program), 4u);
+
+    const std::string copy = dir.at("Računovodstvo žiro", "Obračun.dll");
+    ASSERT_TRUE(files.copyFile(program, copy));
+    ASSERT_TRUE(files.moveFile(program, dir.at("Knjiženje.exe")));
+    EXPECT_EQ(dir.read(dir.at("Knjiženje.exe")), "čž");
+    EXPECT_TRUE(files.deleteMatching(folder, "OBRAČUN.*"));
+    EXPECT_TRUE(files.listFiles(folder).empty());
+    EXPECT_TRUE(files.removeFolder(folder));
+}
+
+} // namespace
+} // namespace tarvino::test

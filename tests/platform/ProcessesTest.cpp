@@ -1,0 +1,121 @@
+#include "TestFolder.h"
+
+#ifndef _WIN32
+#include "platform/posix/PosixProcesses.h"
+#endif
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace tarvino::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ProcessesTest : public ::testing::Test {
+protected:
+    std::unique_ptr<platform::Platform> native = platform::createNativePlatform();
+    platform::FileSystem& files = native->files();
+    platform::Processes& processes = native->processes();
+    TestFolder dir{files};
+
+    std::string quoted(const std::string& path) { return '"' + path + '"'; }
+
+    /// The child program, copied into a folder whose name has blanks and diacritics.
+    std::string child()
+    {
+        const std::string original =
+            native->system().programFolder() + platform::pathSeparator() + TARVINO_CHILD_NAME;
+        const std::string folder = dir.at("Program Files č ž");
+        files.createFolder(folder);
+        const std::string copy = dir.at("Program Files č ž", TARVINO_CHILD_NAME);
+        EXPECT_TRUE(files.copyFile(original, copy)) << original;
+        return copy;
+    }
+};
+
+TEST_F(ProcessesTest, StartedProgramIsWaitedForAndGivesItsExitCode)
+{
+    const std::string program = child();
+
+    const platform::Started quick = processes.startHidden(quoted(program) + " 7");
+    ASSERT_TRUE(quick.outcome) << quick.outcome.description;
+    ASSERT_GT(quick.processId, 0);
+    ASSERT_TRUE(processes.waitFor(quick.processId, 60s));
+    EXPECT_EQ(processes.exitCode(quick.processId), 7);
+    EXPECT_TRUE(processes.waitFor(quick.processId, 0ms));
+
+    // A wait slice ends while the program still runs; the next one sees it end.
+    const platform::Started slow = processes.startHidden(quoted(program) + " 3 2000");
+    ASSERT_TRUE(slow.outcome) << slow.outcome.description;
+    EXPECT_FALSE(processes.waitFor(slow.processId, 0ms));
+    EXPECT_FALSE(processes.exitCode(slow.processId));
+    ASSERT_TRUE(processes.waitFor(slow.processId, 60s));
+    EXPECT_EQ(processes.exitCode(slow.processId), 3);
+}
+
+TEST_F(ProcessesTest, MissingProgramIsAFailedStart)
+{
+    const platform::Started byName = processes.startHidden("tarvino-nepostojeci-program.exe 1");
+    EXPECT_FALSE(byName.outcome);
+    EXPECT_EQ(byName.processId, 0);
+    EXPECT_FALSE(byName.outcome.description.empty());
+
+    const platform::Started byPath = processes.startHidden(quoted(dir.at("Nema", "7za.exe")) + " e");
+    EXPECT_FALSE(byPath.outcome);
+    EXPECT_EQ(byPath.processId, 0);
+
+    EXPECT_FALSE(processes.startHidden("   ").outcome);
+}
+
+// The registration tool is found on the search path and gets the component's
+// path as one argument, blanks and all, followed by the switch.
+TEST_F(ProcessesTest, RegistrationToolIsStartedFromTheSearchPath)
+{
+    const std::string component = dir.at("Moje komponente", "Grid Kontrola č.ocx");
+#ifdef _WIN32
+    const platform::Started started = processes.startHidden("RegSvr32.exe " + quoted(component) + " /s");
+    ASSERT_TRUE(started.outcome) << started.outcome.description;
+    EXPECT_GT(started.processId, 0);
+    EXPECT_TRUE(processes.waitFor(started.processId, 120s));
+#else
+    const std::string bin = dir.at("bin");
+    files.createFolder(bin);
+    const std::string tool = dir.at("bin", "RegSvr32.exe");
+    dir.write(tool, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    const platform::Started started = processes.startHidden("RegSvr32.exe " + quoted(component) + " /s");
+    ::setenv("PATH", oldPath.c_str(), 1);
+
+    ASSERT_TRUE(started.outcome) << started.outcome.description;
+    EXPECT_GT(started.processId, 0);
+    ASSERT_TRUE(processes.waitFor(started.processId, 60s));
+    EXPECT_EQ(processes.exitCode(started.processId), 0);
+    EXPECT_EQ(dir.read(tool + ".args"), component + "\n/s\n");
+#endif
+}
+
+#ifndef _WIN32
+// Windows programs split their own command line; here it is split for them,
+// and must come out the same.
+TEST(CommandLineTest, SplitsLikeWindowsPrograms)
+{
+    using platform::splitCommandLine;
+    using V = std::vector<std::string>;
+    EXPECT_EQ(splitCommandLine("\"/opt/Tarvino 23/7za\" e \"/a b/Račun.7z\" -aoa -o\"/a b/Update/\""),
+              (V{"/opt/Tarvino 23/7za", "e", "/a b/Račun.7z", "-aoa", "-o/a b/Update/"}));
+    EXPECT_EQ(splitCommandLine("  RegSvr32.exe   \"x y.dll\"\t/u /s  "),
+              (V{"RegSvr32.exe", "x y.dll", "/u", "/s"}));
+    EXPECT_EQ(splitCommandLine("p \"\" a"), (V{"p", "", "a"}));
+    // Backslashes count only before a quote; the program name knows no escapes.
+    EXPECT_EQ(splitCommandLine("\"C:\\dir\\\" a\\\\b \\\"q\\\" \"c\\\\\" \"say \"\"hi\"\"\""),
+              (V{"C:\\dir\\", "a\\\\b", "\"q\"", "c\\", "say \"hi\""}));
+}
+#endif
+
+} // namespace
+} // namespace tarvino::test

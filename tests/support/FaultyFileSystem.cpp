@@ -1,0 +1,101 @@
+#include "FaultyFileSystem.h"
+
+namespace tarvino::test {
+
+using platform::Outcome;
+
+void FaultyFileSystem::fail(FileOp op, std::string pathPart, int occurrence, Outcome outcome)
+{
+    m_faults.push_back({op, std::move(pathPart), occurrence, std::move(outcome)});
+}
+
+const Outcome* FaultyFileSystem::injected(FileOp op, const std::string& path, const std::string& other) const
+{
+    for (Fault& fault : m_faults) {
+        if (fault.op != op)
+            continue;
+        if (path.find(fault.pathPart) == std::string::npos &&
+            (other.empty() || other.find(fault.pathPart) == std::string::npos))
+            continue;
+        ++fault.seen;
+        if (fault.occurrence == 0 || fault.seen == fault.occurrence)
+            return &fault.outcome;
+    }
+    return nullptr;
+}
+
+Outcome FaultyFileSystem::createFolder(const std::string& path)
+{
+    if (auto* o = injected(FileOp::CreateFolder, path))
+        return *o;
+    return m_real.createFolder(path);
+}
+
+Outcome FaultyFileSystem::removeFolder(const std::string& path)
+{
+    if (auto* o = injected(FileOp::RemoveFolder, path))
+        return *o;
+    return m_real.removeFolder(path);
+}
+
+Outcome FaultyFileSystem::copyFile(const std::string& from, const std::string& to)
+{
+    if (auto* o = injected(FileOp::Copy, from, to))
+        return *o;
+    return m_real.copyFile(from, to);
+}
+
+Outcome FaultyFileSystem::moveFile(const std::string& from, const std::string& to)
+{
+    if (auto* o = injected(FileOp::Move, from, to))
+        return *o;
+    return m_real.moveFile(from, to);
+}
+
+Outcome FaultyFileSystem::deleteFile(const std::string& path, bool force)
+{
+    if (auto* o = injected(FileOp::Delete, path))
+        return *o;
+    return m_real.deleteFile(path, force);
+}
+
+Outcome FaultyFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
+{
+    if (auto* o = injected(FileOp::DeleteMatching, folder + pattern))
+        return *o;
+    return m_real.deleteMatching(folder, pattern);
+}
+
+std::optional<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path, Outcome* why) const
+{
+    if (auto* o = injected(FileOp::FileSize, path)) {
+        if (why)
+            *why = *o;
+        return std::nullopt;
+    }
+    return m_real.fileSize(path, why);
+}
+
+Outcome FaultyFileSystem::readFile(const std::string& path, std::string& bytes) const
+{
+    if (auto* o = injected(FileOp::Read, path))
+        return *o;
+    return m_real.readFile(path, bytes);
+}
+
+Outcome FaultyFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)
+{
+    if (auto* o = injected(FileOp::Append, path)) {
+        if (opened)
+            *opened = false;
+        return *o;
+    }
+    if (auto* o = injected(FileOp::Write, path)) {
+        if (opened)
+            *opened = true;
+        return *o;
+    }
+    return m_real.appendToFile(path, bytes, opened);
+}
+
+} // namespace tarvino::test

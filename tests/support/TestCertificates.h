@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace tarvino::test {
+
+/// A test authority and a server certificate it signed for 127.0.0.1 and
+/// localhost, made with the openssl command into a temporary folder.
+class TestCertificates {
+public:
+    /// Made once per test program; `ok()` tells whether openssl did its part.
+    static const TestCertificates& instance();
+
+    bool ok() const { return m_error.isEmpty() && !serverCertificate.isNull() && !serverKey.isNull(); }
+    /// What went wrong when not ok().
+    QString error() const { return m_error; }
+
+    QString authorityPath;         // PEM of the authority
+    QString serverCertificatePath; // PEM of the server certificate
+    QString serverKeyPath;         // PEM of its private key
+    QSslCertificate serverCertificate;
+    QSslKey serverKey;
+
+private:
+    TestCertificates();
+    bool run(const QStringList& arguments);
+
+    QTemporaryDir m_dir;
+    QString m_error;
+};
+
+} // namespace tarvino::test

@@ -1,0 +1,79 @@
+#include "TestInstallation.h"
+
+#include "core/Journal.h"
+#include "core/Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace tarvino::test {
+
+TestInstallation::TestInstallation(bool updateFolder)
+    : settings(SettingsStore::openIniFile(m_dir.path() + QStringLiteral("/config/Tarvino/Tarvino.ini"))),
+      ctx {state, window, platform, *settings}
+{
+    QDir().mkpath(m_dir.path() + QStringLiteral("/Tarvino"));
+    state.programFolder = QDir::toNativeSeparators(m_dir.path() + QStringLiteral("/Tarvino"));
+    state.installFolder = withSeparator(state.programFolder);
+    platform.fakeSystem.folder = native(state.programFolder);
+    if (updateFolder)
+        QDir().mkpath(path(QStringLiteral("Update")));
+}
+
+QString TestInstallation::folder() const
+{
+    return withSeparator(state.programFolder);
+}
+
+QString TestInstallation::path(const QString& relative) const
+{
+    return folder() + relative;
+}
+
+void TestInstallation::write(const QString& relative, const QByteArray& bytes) const
+{
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).path());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QByteArray TestInstallation::read(const QString& relative) const
+{
+    QFile f(path(relative));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool TestInstallation::exists(const QString& relative) const
+{
+    return QFileInfo::exists(path(relative));
+}
+
+QByteArray TestInstallation::journalBytes() const
+{
+    QFile f(journalPath(state));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QStringList TestInstallation::journal() const
+{
+    // Every entry starts with the date and the time (hours, minutes, seconds, maybe AM/PM).
+    static const QRegularExpression stamp(QStringLiteral("^.*?\\d{1,2}:\\d{2}:\\d{2}( ?[AP]M)? "));
+    QStringList lines;
+    const QString text = fromAnsi(journalBytes());
+    for (QString line : text.split(CRLF)) {
+        if (line.isEmpty())
+            continue;
+        lines << line.remove(stamp);
+    }
+    return lines;
+}
+
+} // namespace tarvino::test

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "RecordingWindow.h"
+#include "TestPlatform.h"
+#include "core/AppState.h"
+#include "core/Context.h"
+#include "core/SettingsStore.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tarvino::test {
+
+/// A temporary installation folder with the test platform, a recording window, a
+/// settings store of its own and a context around them.
+class TestInstallation {
+    // First, so that everything below can be placed in it.
+    QTemporaryDir m_dir;
+
+public:
+    /// With `updateFolder` the installation's Update folder exists (the journal needs it).
+    explicit TestInstallation(bool updateFolder = true);
+
+    /// Root of the temporary area (the installation folder lies below it).
+    QString root() const { return m_dir.path(); }
+    /// The installation folder, ending in the separator.
+    QString folder() const;
+    /// A path below the installation folder.
+    QString path(const QString& relative) const;
+
+    void write(const QString& relative, const QByteArray& bytes) const;
+    QByteArray read(const QString& relative) const;
+    bool exists(const QString& relative) const;
+
+    /// The journal's lines without date and time, in order.
+    QStringList journal() const;
+    /// The journal file's bytes as they are.
+    QByteArray journalBytes() const;
+
+    TestPlatform platform;
+    RecordingWindow window;
+    AppState state;
+    std::unique_ptr<SettingsStore> settings;
+    Context ctx;
+};
+
+} // namespace tarvino::test
