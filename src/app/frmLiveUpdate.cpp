@@ -1,6 +1,7 @@
 #include "app/frmLiveUpdate.h"
 
 #include "app/Dialogs.h"
+#include "app/PlanGrid.h"
 #include "app/StartUp.h"
 #include "app/Version.h"
 #include "core/Journal.h"
@@ -116,8 +117,7 @@ void frmLiveUpdate::buildControls()
     auto* planLayout = new QVBoxLayout(tabPlan);
     cmdDownloadAndUpdate = new QPushButton(QStringLiteral("Download programa i instalacija"), tabPlan);
     fgAžuriranja = new QTableWidget(tabPlan);
-    fgAžuriranja->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    fgAžuriranja->verticalHeader()->hide();
+    plangrid::prepare(fgAžuriranja);
     planLayout->addWidget(cmdDownloadAndUpdate);
     planLayout->addWidget(fgAžuriranja, 1);
     SSTab1->addTab(tabPlan, QStringLiteral("&Potrebna &ažuriranja"));
@@ -434,12 +434,13 @@ int frmLiveUpdate::currentTab() const
 
 void frmLiveUpdate::showPlan(const std::vector<PlanGridRow>& rows)
 {
-    fgAžuriranja->clear();
-    fgAžuriranja->setRowCount(static_cast<int>(rows.size()));
-    fgAžuriranja->setColumnCount(7);
+    plangrid::fill(fgAžuriranja, rows);
 }
 
-void frmLiveUpdate::markPlanRow(const QString&, int) {}
+void frmLiveUpdate::markPlanRow(const QString& name, int stage)
+{
+    plangrid::mark(fgAžuriranja, name, stage);
+}
 
 void frmLiveUpdate::setUpdateEnabled(bool enabled)
 {
