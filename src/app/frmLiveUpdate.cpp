@@ -9,6 +9,7 @@
 #include "core/SettingsStore.h"
 #include "core/Text.h"
 #include "core/UpdateSources.h"
+#include "transfer/CheckCommand.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -224,6 +225,7 @@ void frmLiveUpdate::connectControls()
                 [this, i](const QString& text) { m_state.sources.folders[i] = text; });
     }
     connect(numVrijemeDownloada, &QSpinBox::valueChanged, this, &frmLiveUpdate::numVrijemeDownloada_Change);
+    connect(cmdVerzija, &QPushButton::clicked, this, &frmLiveUpdate::cmdVerzija_Click);
     connect(cmdIzlaz, &QPushButton::clicked, this, &frmLiveUpdate::cmdIzlaz_Click);
     connect(m_clockTimer, &QTimer::timeout, this, &frmLiveUpdate::refreshClockPanels);
 }
@@ -304,13 +306,16 @@ bool frmLiveUpdate::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void frmLiveUpdate::cmdVerzija_Click()
+{
+    tarvino::cmdVerzija_Click(m_ctx);
+}
+
 void frmLiveUpdate::optLokacija_Click(int index)
 {
-    const int shownTab = SSTab1->currentIndex();
-    m_state.sources.regularOption = index;
-    m_state.trialRun = false;
-    SnimiPostavke(m_ctx);
-    SSTab1->setCurrentIndex(shownTab);
+    // Held off while another operation runs: the option shown goes back to the one in use.
+    if (!tarvino::optLokacija_Click(m_ctx, index))
+        showSources();
 }
 
 void frmLiveUpdate::optLokacijaProbna_Click(int index)

@@ -104,6 +104,7 @@ private:
     void showSources();
     void refreshClockPanels();
 
+    void cmdVerzija_Click();
     void optLokacija_Click(int index);
     void optLokacijaProbna_Click(int index);
     void cmdLokacija_Click(int index);

@@ -52,6 +52,9 @@ struct AppState {
     bool startingUp = false;
     bool trialRun = false;
     bool manifestFailed = false;
+    // A command started while another runs (events are handled inside long
+    // operations) would work on the same folders and matrices: it is held off.
+    bool operationRunning = false;
 
     QString currentMessage;
     QString actionMessages;
@@ -71,6 +74,22 @@ struct AppState {
     std::int64_t totalTransferred = 0;
 
     SourceSettings sources;
+};
+
+/// Marks an operation as running for as long as it lives.
+class OperationScope {
+public:
+    explicit OperationScope(AppState& state) : m_state(state), m_wasRunning(state.operationRunning)
+    {
+        m_state.operationRunning = true;
+    }
+    ~OperationScope() { m_state.operationRunning = m_wasRunning; }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    AppState& m_state;
+    bool m_wasRunning;
 };
 
 } // namespace tarvino

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -181,4 +182,50 @@ TEST_F(WindowFixture, ProgressBarCoversTheCheckButton)
     EXPECT_EQ(window->progBar->value(), window->progBar->maximum() / 2);
     window->hideProgress();
     EXPECT_FALSE(window->progBar->isVisible());
+}
+
+TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
+{
+    const QString share = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno")) + QDir::separator();
+    QDir().mkpath(share);
+    auto publish = [&](const QByteArray& manifest) {
+        QFile f(share + QStringLiteral("Verzije.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(manifest);
+    };
+    publish("Racuni.exe;23;1;5;110;210;\r\n");
+    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
+    inst.write(QStringLiteral("Racuni.exe"), "program");
+    inst.write(QStringLiteral("TeamViewerQS.exe"), "remote support");
+    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"), QStringLiteral("1"));
+    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23"), share);
+
+    open();
+
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(inst.read(QStringLiteral("Update/Verzije.txt")), QByteArray("Racuni.exe;23;1;5;110;210;\r\n"));
+    EXPECT_FALSE(window->state().manifestFailed);
+    EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
+    EXPECT_EQ(window->SSTab1->currentIndex(), 0);
+
+    // The check button: nothing new any more, so the update button goes off.
+    publish("Racuni.exe;23;1;4;100;200;\r\n");
+    window->cmdVerzija->click();
+    EXPECT_FALSE(window->cmdDownloadAndUpdate->isEnabled());
+
+    // A source click keeps the tab shown.
+    window->SSTab1->setCurrentIndex(2);
+    window->optLokacija[NetworkFolder]->click();
+    EXPECT_EQ(window->SSTab1->currentIndex(), 2);
+    EXPECT_TRUE(window->state().manifestFailed);
+}
+
+TEST_F(WindowFixture, DesignSourceIsNotCheckedAtStartUp)
+{
+    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
+    open();
+    EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
+    EXPECT_TRUE(inst.journal().isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
