@@ -1,0 +1,127 @@
+#include "transfer/Unpacking.h"
+
+#include "core/Journal.h"
+#include "core/Text.h"
+#include "core/WindowServices.h"
+#include "plan/FolderLayout.h"
+
+#include <optional>
+
+namespace tarvino {
+namespace {
+
+#if defined(Q_OS_WIN)
+const QString kSevenZip = QStringLiteral("7za.exe");
+#else
+const QString kSevenZip = QStringLiteral("7za");
+#endif
+
+const QChar Q = QLatin1Char('"');
+
+// 7-Zip's own codes: 0 done, 1 only warnings; from 2 on the data did not come out whole.
+constexpr int kFirstFatalExitCode = 2;
+
+bool isCopyOnly(const QString& extension)
+{
+    return extension == QLatin1String("chm") || extension == QLatin1String("enc") ||
+           extension == QLatin1String("ocx");
+}
+
+// Runs the command without a window until it ends; the window keeps its events meanwhile.
+platform::Started runAndWait(Context& ctx, const QString& commandLine)
+{
+    using namespace std::chrono_literals;
+    platform::Processes& processes = ctx.platform.processes();
+    platform::Started started = processes.startHidden(native(commandLine));
+    if (!started.outcome)
+        return started;
+    while (!processes.waitFor(started.processId, 50ms))
+        ctx.window.processEvents();
+    return started;
+}
+
+} // namespace
+
+int unpackPauseSeconds(std::uint64_t bytes)
+{
+    const std::uint64_t whole = bytes / 1000000;
+    const std::uint64_t rest = bytes % 1000000;
+    std::uint64_t seconds = whole;
+    if (rest > 500000 || (rest == 500000 && whole % 2 == 1))
+        ++seconds;
+    return static_cast<int>(seconds);
+}
+
+QString unpackCommandLine(Context& ctx, const QString& packed)
+{
+    const QString programFolder = withSeparator(ctx.state.programFolder);
+    const QString updateFolder = ctx.state.updateFolder;
+    // Shipped beside the tool on Windows; elsewhere the system's 7-Zip will do.
+    const QString program =
+        ctx.files().fileExists(native(programFolder + kSevenZip)) ? programFolder + kSevenZip : kSevenZip;
+    return Q + program + Q + QStringLiteral(" e ") + Q + updateFolder + packed + Q +
+           QStringLiteral(" -aoa -o") + Q + updateFolder + Q;
+}
+
+bool Unzipaj(Context& ctx, const QString& fileName)
+{
+    AppState& s = ctx.state;
+    platform::FileSystem& files = ctx.files();
+
+    s.currentMessage = QStringLiteral("Unzip ") + fileName;
+    LogirajGrešku(ctx, QStringLiteral("Unzipaj- Početak ") + fileName);
+    const QString packed = packedName(fileName);
+    StatusAkcija(ctx, QStringLiteral("UnZipanje datoteke: ") + packed);
+
+    const QString packedPath = s.updateFolder + packed;
+    const QString targetPath = s.updateFolder + fileName;
+    const std::optional<std::uint64_t> packedSize = files.fileSize(native(packedPath));
+    const QString extension = extensionOf(fileName);
+
+    if (isCopyOnly(extension)) {
+        if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
+            LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
+        if (!files.copyFile(native(packedPath), native(targetPath)))
+            LogirajGrešku(ctx, QStringLiteral("Unzip - samo kopiranje datoteke: ") + packedPath);
+    } else {
+        // A file left by an earlier run must not pass the size check in place of this one.
+        if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
+            LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
+
+        const QString commandLine = unpackCommandLine(ctx, packed);
+        LogirajGrešku(ctx, QStringLiteral("Unzipaj- ") + commandLine);
+        const platform::Started run = runAndWait(ctx, commandLine);
+        if (!run.outcome) {
+            s.currentMessage = QStringLiteral("UNZIP: ") + packedPath + fromNative(run.outcome.description);
+            appendLine(s.errorMessages, s.currentMessage);
+            LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + s.currentMessage);
+            return false;
+        }
+        appendLine(s.actionMessages, QStringLiteral("UNZIP: ") + packedPath);
+
+        // A damaged archive still leaves a file of full length behind: remove it, so
+        // that the check of the unpacked files stops the update instead of installing it.
+        const std::optional<int> exitCode = ctx.platform.processes().exitCode(run.processId);
+        if (exitCode && *exitCode >= kFirstFatalExitCode) {
+            const QString failure = QStringLiteral("UNZIP: ") + packedPath +
+                                    QStringLiteral(" - 7-Zip je završio s greškom ") +
+                                    QString::number(*exitCode);
+            appendLine(s.errorMessages, failure);
+            LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + failure);
+            if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
+                LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
+        }
+    }
+
+    if (extension == QLatin1String("ocx") || !isCopyOnly(extension)) {
+        const int seconds = packedSize ? unpackPauseSeconds(*packedSize) : 0;
+        if (seconds > 0)
+            Čekaj(ctx, seconds);
+    }
+
+    StatusAkcija(ctx, QString());
+    LogirajGrešku(ctx, QStringLiteral("Unzipaj- Kraj ") + fileName);
+    return true;
+}
+
+} // namespace tarvino

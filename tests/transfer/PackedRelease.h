@@ -1,0 +1,104 @@
+#pragma once
+
+// A test installation with an Update folder and release files packed by the real 7-Zip.
+
+#include "TestInstallation.h"
+#include "core/Text.h"
+#include "plan/FolderLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tarvino::test {
+
+/// Bytes that do not compress, so that archive sizes are predictable.
+inline QByteArray noise(qsizetype size, quint32 seed = 7)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = static_cast<char>(random.generate() & 0xff);
+    return bytes;
+}
+
+/// A 7-Zip archive holding one file under `name`, made by the real 7za.
+inline QByteArray sevenZip(const QString& name, const QByteArray& content)
+{
+    QTemporaryDir work;
+    QFile file(work.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    QProcess zip;
+    zip.setWorkingDirectory(work.path());
+    zip.start(QStringLiteral("7za"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
+                                      QStringLiteral("archive.7z"), name});
+    EXPECT_TRUE(zip.waitForFinished(60000));
+    EXPECT_EQ(zip.exitCode(), 0) << zip.readAllStandardOutput().toStdString();
+    QFile archive(work.filePath(QStringLiteral("archive.7z")));
+    EXPECT_TRUE(archive.open(QIODevice::ReadOnly));
+    return archive.readAll();
+}
+
+/// What a release publishes for one manifest row.
+struct Published {
+    QString name;
+    QByteArray content;
+    /// The packed file as published: a 7-Zip archive, or the file itself for "chm", "enc" and "ocx".
+    QByteArray packed;
+
+    QString packedName() const { return tarvino::packedName(name); }
+};
+
+inline Published publish(const QString& name, const QByteArray& content)
+{
+    const QString ext = extensionOf(name);
+    const bool copyOnly =
+        ext == QLatin1String("chm") || ext == QLatin1String("enc") || ext == QLatin1String("ocx");
+    return {name, content, copyOnly ? content : sevenZip(name, content)};
+}
+
+/// An installation whose Update folder exists and whose plan the test fills.
+struct PackedRelease {
+    PackedRelease()
+    {
+        inst.state.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
+        inst.platform.fakeClock.setTime({2026, 12, 6, 10, 15, 0, 0});
+    }
+
+    QString update(const QString& name) const { return inst.state.updateFolder + name; }
+    bool inUpdate(const QString& name) const { return QFile::exists(update(name)); }
+    QByteArray readUpdate(const QString& name) const { return inst.read(QStringLiteral("Update/") + name); }
+
+    /// Puts a row into the plan matrix; `planned` writes the install mark.
+    void planRow(int row, const Published& p, bool planned = true, qint64 packedDelta = 0)
+    {
+        Matrix& plan = inst.state.plan;
+        plan.at(row, 0) = Cell(p.name);
+        plan.at(row, 1) = Cell(QStringLiteral("23"));
+        plan.at(row, 4) = Cell(QString::number(p.packed.size() + packedDelta));
+        plan.at(row, 5) = Cell(QString::number(p.content.size()));
+        plan.at(row, 6) = Cell(std::int64_t{planned ? 1 : 0});
+        if (planned)
+            inst.state.totalPackedSize += p.packed.size() + packedDelta;
+    }
+
+    /// Journal lines that begin with `prefix`, the prefix taken off.
+    QStringList journalOf(const QString& prefix) const
+    {
+        QStringList lines;
+        for (const QString& line : inst.journal()) {
+            if (line.startsWith(prefix))
+                lines << line.mid(prefix.size());
+        }
+        return lines;
+    }
+
+    TestInstallation inst;
+};
+
+} // namespace tarvino::test
