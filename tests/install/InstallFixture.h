@@ -1,0 +1,187 @@
+#pragma once
+
+#include "TestInstallation.h"
+#include "core/Text.h"
+#include "plan/FolderLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <sys/stat.h>
+
+namespace tarvino::test {
+
+/// Forwards to the recording window and notes how many journal lines had been
+/// written when each box came up, so a test can tell the line came first.
+class JournalledWindow final : public WindowPort {
+public:
+    JournalledWindow(RecordingWindow& inner, const TestInstallation& inst) : m_inner(inner), m_inst(inst) {}
+
+    void message(const QString& text, Icon icon, const QString& title = {}) override
+    {
+        journalAtBox << m_inst.journal().size();
+        m_inner.message(text, icon, title);
+    }
+    Answer question(const QString& text) override
+    {
+        journalAtBox << m_inst.journal().size();
+        const Answer answer = m_inner.question(text);
+        if (onQuestion)
+            onQuestion();
+        return answer;
+    }
+    void setStatus(Panel panel, const QString& text) override { m_inner.setStatus(panel, text); }
+    QString status(Panel panel) const override { return m_inner.status(panel); }
+    void setActionPane(const QString& text) override { m_inner.setActionPane(text); }
+    void setErrorPane(const QString& text) override { m_inner.setErrorPane(text); }
+    void showProgress(double minimum, double maximum) override { m_inner.showProgress(minimum, maximum); }
+    void setProgress(double value) override { m_inner.setProgress(value); }
+    double progress() const override { return m_inner.progress(); }
+    void hideProgress() override { m_inner.hideProgress(); }
+    void selectTab(int index) override { m_inner.selectTab(index); }
+    int currentTab() const override { return m_inner.currentTab(); }
+    void showPlan(const std::vector<PlanGridRow>& rows) override { m_inner.showPlan(rows); }
+    void markPlanRow(const QString& name, int stage) override { m_inner.markPlanRow(name, stage); }
+    void setUpdateEnabled(bool enabled) override { m_inner.setUpdateEnabled(enabled); }
+    void showFolderText(int index, const QString& text) override { m_inner.showFolderText(index, text); }
+    void processEvents() override { m_inner.processEvents(); }
+
+    /// Journal length at each box or question, in order.
+    QList<qsizetype> journalAtBox;
+    /// Runs while a question is open, after the operator has answered it.
+    std::function<void()> onQuestion;
+
+private:
+    RecordingWindow& m_inner;
+    const TestInstallation& m_inst;
+};
+
+/// A stand-in registration tool on PATH: a shell script that writes each call's
+/// arguments, one bracketed argument after another, as a line of a record file.
+class StandInRegSvr32 {
+public:
+    explicit StandInRegSvr32(const QString& folder) : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        m_tool = folder + QStringLiteral("/RegSvr32.exe");
+        m_record = folder + QStringLiteral("/calls.txt");
+        QFile script(m_tool);
+        script.open(QIODevice::WriteOnly);
+        // With a ".limit" file the tool goes missing once it has been started that many
+        // times; with a ".hold" file it does not end until the file is gone.
+        script.write(QStringLiteral("#!/bin/sh\n"
+                                    "for a in \"$@\"; do printf '[%s]' \"$a\" >> '%1'; done\n"
+                                    "echo >> '%1'\n"
+                                    "while [ -f \"$0.hold\" ]; do sleep 0.01; done\n"
+                                    "if [ -f \"$0.limit\" ] && [ $(wc -l < '%1') -ge $(cat \"$0.limit\") ]; then\n"
+                                    "  chmod -x \"$0\"\n"
+                                    "fi\n")
+                         .arg(m_record)
+                         .toUtf8());
+        script.close();
+        setExecutable(true);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path ? path : "";
+        ::setenv("PATH", (folder.toStdString() + ":" + m_oldPath).c_str(), 1);
+    }
+    ~StandInRegSvr32() { ::setenv("PATH", m_oldPath.c_str(), 1); }
+
+    void setExecutable(bool yes) { ::chmod(m_tool.toUtf8().constData(), yes ? 0755 : 0644); }
+    /// The tool can be started `times` more times in all, then it is missing.
+    void missingAfter(int times)
+    {
+        QFile f(m_tool + QStringLiteral(".limit"));
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray::number(times));
+    }
+    /// Keeps every call of the tool running until released.
+    void hold(bool yes)
+    {
+        if (yes) {
+            QFile f(m_tool + QStringLiteral(".hold"));
+            f.open(QIODevice::WriteOnly);
+        } else {
+            QFile::remove(m_tool + QStringLiteral(".hold"));
+        }
+    }
+    /// The arguments of every call so far, one line per call.
+    QStringList calls() const
+    {
+        QFile f(m_record);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    QString m_folder;
+    QString m_tool;
+    QString m_record;
+    std::string m_oldPath;
+};
+
+/// An installation with its working folders, a stand-in registration tool and no
+/// display, so that no window of the machine counts as an open suite program.
+class InstallFixture : public ::testing::Test {
+public:
+    InstallFixture()
+        : tool(inst.root() + QStringLiteral("/bin")),
+          window(inst.window, inst),
+          ctx {inst.state, window, inst.platform, *inst.settings}
+    {
+        if (const char* display = std::getenv("DISPLAY"))
+            m_display = display;
+        ::unsetenv("DISPLAY");
+        QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
+        inst.platform.fakeSystem.env["WinDir"] = native(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Windows")));
+        IzvediDirektorije(inst.ctx);
+        QDir().mkpath(inst.state.scriptsFolder);
+    }
+    ~InstallFixture() override
+    {
+        if (m_display)
+            ::setenv("DISPLAY", m_display->c_str(), 1);
+    }
+
+    AppState& state() { return inst.state; }
+
+    /// Writes a file in a folder of the state (a full folder path ending in the separator).
+    static void put(const QString& folder, const QString& name, const QByteArray& bytes)
+    {
+        QDir().mkpath(folder);
+        QFile f(folder + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    }
+    static std::optional<QByteArray> get(const QString& folder, const QString& name)
+    {
+        QFile f(folder + name);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return f.readAll();
+    }
+
+    /// Adds a planned row to the plan matrix.
+    void plan(const QString& name, int mark = 1)
+    {
+        state().plan.at(m_rows, 0) = Cell(name);
+        state().plan.at(m_rows, 6) = Cell(std::int64_t(mark));
+        ++m_rows;
+    }
+
+    TestInstallation inst;
+    StandInRegSvr32 tool;
+    JournalledWindow window;
+    Context ctx;
+
+private:
+    int m_rows = 0;
+    std::optional<std::string> m_display;
+};
+
+} // namespace tarvino::test

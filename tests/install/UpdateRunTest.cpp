@@ -1,0 +1,146 @@
+#include "InstallFixture.h"
+#include "install/UpdateRun.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace tarvino::test {
+namespace {
+
+const QString kDone = QStringLiteral("cmdDownloadAndUpdate_Click Uspješno instalirani novi programi!");
+const QString kEnd = QStringLiteral("********************* KRAJ UPDATE");
+const QString kReady = QStringLiteral(
+    "Svi novi programi su spremni za ažuriranje.\r\nDa bi instalirali nove programe morate zatvoriti sve otvorene "
+    "Tarvino programe!\r\nŽelite li izvršiti ažuriranje/instaliranje novih programa?");
+
+/// A network folder holding one new program packed by the real 7-Zip, and a plan
+/// that asks for it; the report designer's store in a folder of the test's own.
+class UpdateRunTest : public InstallFixture {
+public:
+    UpdateRunTest()
+    {
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        m_config = config ? std::optional<std::string>(config) : std::nullopt;
+        ::setenv("XDG_CONFIG_HOME", (inst.root() + QStringLiteral("/config")).toUtf8().constData(), 1);
+
+        source = inst.root() + QStringLiteral("/mreza") + separator();
+        const QByteArray packed = sevenZip(QStringLiteral("Knjigovodstvo.exe"), newProgram);
+        put(source, QStringLiteral("Knjigovodstvo.7z"), packed);
+        const QByteArray manifest = "Knjigovodstvo.exe;23;1;6;" + QByteArray::number(packed.size()) + ";" +
+                                    QByteArray::number(newProgram.size()) + ";0\r\n";
+        put(source, QStringLiteral("Verzije.txt"), manifest);
+        put(state().updateFolder, QStringLiteral("Verzije.txt"), manifest);
+        put(state().installFolder, QStringLiteral("Verzije.txt"), "Knjigovodstvo.exe;23;1;5;10;3;0\r\n");
+        put(state().installFolder, QStringLiteral("Knjigovodstvo.exe"), "old");
+
+        AppState& s = state();
+        s.sources.regularOption = NetworkFolder;
+        s.sources.folders[RegularFolderBox] = source;
+        s.plan.at(0, 0) = Cell(QStringLiteral("Knjigovodstvo.exe"));
+        s.plan.at(0, 4) = Cell(QString::number(packed.size()));
+        s.plan.at(0, 5) = Cell(QString::number(newProgram.size()));
+        s.plan.at(0, 6) = Cell(std::int64_t(1));
+        s.totalPackedSize = packed.size();
+    }
+    ~UpdateRunTest() override
+    {
+        if (m_config)
+            ::setenv("XDG_CONFIG_HOME", m_config->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+    }
+
+    static QByteArray sevenZip(const QString& name, const QByteArray& content)
+    {
+        QTemporaryDir work;
+        QFile file(work.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QProcess zip;
+        zip.setWorkingDirectory(work.path());
+        zip.start(QStringLiteral("7za"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("archive.7z"), name});
+        EXPECT_TRUE(zip.waitForFinished(60000));
+        QFile archive(work.filePath(QStringLiteral("archive.7z")));
+        EXPECT_TRUE(archive.open(QIODevice::ReadOnly));
+        return archive.readAll();
+    }
+
+    std::optional<std::uint32_t> setting(const QString& path)
+    {
+        return inst.platform.registry().readDword(native(path));
+    }
+
+    const QByteArray newProgram = QByteArray("new program of release 23 ").repeated(40);
+    QString source;
+
+private:
+    std::optional<std::string> m_config;
+};
+
+TEST_F(UpdateRunTest, SuccessfulRunFromANetworkFolder)
+{
+    inst.window.answer({Answer::Yes});
+
+    DownloadIUpdate(ctx);
+
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), newProgram);
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Verzije.txt")), get(source, QStringLiteral("Verzije.txt")));
+    EXPECT_FALSE(QDir(state().backupFolder).exists());
+    EXPECT_EQ(setting(kMagnificationDenominator), 1u);
+    EXPECT_EQ(setting(kMagnificationNumerator), 12u);
+    EXPECT_EQ(inst.window.questions, QStringList({kReady}));
+    EXPECT_EQ(inst.journal().mid(inst.journal().size() - 2), QStringList({kDone, kEnd}));
+    ASSERT_FALSE(inst.window.messages.empty());
+    EXPECT_EQ(inst.window.messages.back().text, QStringLiteral("Uspješno instalirani novi programi!"));
+    EXPECT_EQ(inst.window.messages.back().icon, Icon::Exclamation);
+    // The check ran once more, after the installation's last line.
+    const QStringList journal = inst.journal();
+    EXPECT_GT(journal.lastIndexOf(QRegularExpression(QStringLiteral("^NapraviRsŠtoTrebaAžurirati - kraj"))),
+              journal.indexOf(QStringLiteral("UpdatePrograma - Kraj")));
+}
+
+TEST_F(UpdateRunTest, DeclinedRunLeavesTheFetchedFilesAndWritesNothingMore)
+{
+    inst.window.answer({Answer::No});
+
+    DownloadIUpdate(ctx);
+
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("old"));
+    EXPECT_EQ(get(state().updateFolder, QStringLiteral("Knjigovodstvo.exe")), newProgram);
+    EXPECT_FALSE(setting(kMagnificationDenominator));
+    EXPECT_FALSE(inst.journal().contains(kEnd));
+}
+
+TEST_F(UpdateRunTest, TrialRunTakesTheTrialChannelsSource)
+{
+    // Trial: its network folder (missing here), whatever the regular channel says.
+    state().trialRun = true;
+    state().sources.regularOption = PrimaryServer;
+    state().sources.trialOption = NetworkFolder;
+    state().sources.folders[TrialFolderBox] = inst.root() + QStringLiteral("/nema") + separator();
+
+    DownloadIUpdate(ctx);
+
+    const QStringList journal = inst.journal();
+    ASSERT_GE(journal.size(), 2);
+    EXPECT_TRUE(journal.first().startsWith(QStringLiteral("SnimitiSaMrežneLokacije - ")));
+    EXPECT_EQ(journal.mid(journal.size() - 2),
+              QStringList({QStringLiteral("cmdDownloadAndUpdate_Click Nije uspio snimiti sa interneta/mrežne lokacije"), kEnd}));
+    EXPECT_TRUE(inst.window.questions.isEmpty());
+    EXPECT_FALSE(inst.window.messageTexts().contains(
+        QStringLiteral("Programi nisu uspješno instalirani. Kontaktirajte Tarvino i prenesite im ove informacije!")));
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("old"));
+}
+
+TEST_F(UpdateRunTest, FailedManifestPreparationDoesNothing)
+{
+    state().manifestFailed = true;
+    DownloadIUpdate(ctx);
+    EXPECT_TRUE(inst.journal().isEmpty());
+    EXPECT_TRUE(inst.window.messages.empty());
+}
+
+} // namespace
+} // namespace tarvino::test
