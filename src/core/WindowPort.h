@@ -58,6 +58,14 @@ public:
     /// An operation changed the text of a folder box (`txtLokacija`).
     virtual void showFolderText(int index, const QString& text) = 0;
 
+    /// `tmrPrijenos`, which keeps the transfer-time label `lblVrijemePrijenosa` up
+    /// to date while a distribution runs. Only the window has them; a port without
+    /// them does nothing.
+    virtual void startTransferTimer() {}
+    virtual void stopTransferTimer() {}
+    virtual void setTransferTime(const QString& text) { (void)text; }
+    virtual QString transferTime() const { return {}; }
+
     /// Lets the window handle its pending events once.
     virtual void processEvents() = 0;
 };

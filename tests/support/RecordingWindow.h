@@ -40,6 +40,10 @@ public:
     void markPlanRow(const QString& name, int stage) override;
     void setUpdateEnabled(bool enabled) override { updateEnabled = enabled; }
     void showFolderText(int index, const QString& text) override { folderTexts[index] = text; }
+    void startTransferTimer() override { transferTimerRunning = true; }
+    void stopTransferTimer() override { transferTimerRunning = false; }
+    void setTransferTime(const QString& text) override { transferTimeText = text; }
+    QString transferTime() const override { return transferTimeText; }
     void processEvents() override;
 
     /// Queues the answers of the next questions, in order.
@@ -64,6 +68,8 @@ public:
     std::vector<std::pair<QString, int>> marks;
     std::optional<bool> updateEnabled;
     std::map<int, QString> folderTexts;
+    bool transferTimerRunning = false;
+    QString transferTimeText;
     int eventRounds = 0;
     std::function<void()> onProcessEvents;
 };

@@ -1,0 +1,373 @@
+#include "distribution/Distribution.h"
+
+#include "core/Journal.h"
+#include "core/TableFile.h"
+#include "core/Text.h"
+#include "core/WindowServices.h"
+#include "plan/FolderLayout.h"
+#include "plan/UpdatePlan.h"
+#include "transfer/FileFetcher.h"
+
+#include <optional>
+
+namespace tarvino {
+namespace {
+
+const QString kVerzije = QStringLiteral("Verzije.txt");
+const QString kVerzijeU = QStringLiteral("VerzijeU.txt");
+const QString kTeamViewer = QStringLiteral("TeamViewerQS.exe");
+// Two prefixes: the manifests use the first, the rows the second.
+const QString kHead = QStringLiteral("Download na lokaciju- ");
+const QString kRowHead = QStringLiteral("Download na lokaciju - ");
+const QString kStop = QStringLiteral(" Prekida se ažuriranje!");
+
+constexpr double kProgressMaximum = 30;
+// The bar shows that the copy is alive, not how much is done: it goes round.
+constexpr double kProgressLast = 29;
+
+struct Run {
+    Context& ctx;
+    bool interactive;
+    QString folder;
+    QString staging;
+    bool allCopy = false;
+    bool fetchedAny = false;
+    bool databaseChangeFetched = false;
+
+    void tell(const QString& text, Icon icon = Icon::Exclamation) const
+    {
+        if (interactive)
+            ctx.window.message(text, icon);
+    }
+    /// Current message, journal behind `head`, message box: a failure of the manifests.
+    bool fail(const QString& head, const QString& message) const
+    {
+        ctx.state.currentMessage = message;
+        LogirajGrešku(ctx, head + message);
+        tell(message);
+        return false;
+    }
+};
+
+int findRow(const Matrix& matrix, const QString& name)
+{
+    for (int j = 0; j < Matrix::Rows; ++j) {
+        if (matrix.at(j, 0).text() == name)
+            return j;
+    }
+    return -1;
+}
+
+std::int64_t bytes(const Matrix& m, int row, int column)
+{
+    return columnBytes(m.at(row, column).text());
+}
+
+bool sameSize(std::optional<std::uint64_t> size, std::int64_t expected)
+{
+    return size && expected >= 0 && *size == static_cast<std::uint64_t>(expected);
+}
+
+// Steps 1 to 3: the folder text, the folder and its "Update" folder.
+bool prepareFolders(Run& run)
+{
+    Context& ctx = run.ctx;
+    QString& box = ctx.state.sources.folders[DistributionFolderBox];
+    // An empty box would otherwise become the root of the drive.
+    if (!box.trimmed().isEmpty() && !box.endsWith(separator())) {
+        box += separator();
+        ctx.window.showFolderText(DistributionFolderBox, box);
+    }
+    run.folder = box;
+    if (box.trimmed().isEmpty() || !ctx.files().folderExists(native(run.folder))) {
+        run.tell(QStringLiteral("Ne postoji unesena lokacija za download programa: ") + run.folder + CRLF +
+                 QStringLiteral("Program ne može nastaviti sa presnimavanjem programa na zadanu lokaciju!"));
+        return false;
+    }
+
+    run.staging = run.folder + QStringLiteral("Update") + separator();
+    if (!ctx.files().folderExists(native(run.staging)) && !ctx.files().createFolder(native(run.staging))) {
+        run.tell(QStringLiteral("Nastala je greška u kreiranju Update direktorije! Program za skidanje novih programa "
+                                "mora prestati sa radom. Vjerojatno nemate administratorska prava."));
+        ctx.platform.system().endProgram(0);
+    }
+    return true;
+}
+
+// Steps 4 to 9: the two manifests into the "Update" folder, the support program, the plan matrix.
+bool fetchManifests(Run& run)
+{
+    Context& ctx = run.ctx;
+    platform::FileSystem& files = ctx.files();
+
+    if (!DownFile(ctx, kVerzije, run.staging)) {
+        return run.fail(kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa "
+                                              "internetom i pokušajte ponovno!") + kStop);
+    }
+    if (!files.fileExists(native(run.staging + kVerzije))) {
+        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u ") + run.staging);
+        run.tell(QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ") + run.staging, Icon::None);
+        return false;
+    }
+
+    if (!DownFile(ctx, kVerzijeU, run.staging)) {
+        return run.fail(kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta VerzijeU! Provjerite "
+                                              "vezu sa internetom i pokušajte ponovno!") + kStop);
+    }
+    if (!files.fileExists(native(run.staging + kVerzijeU)))
+        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta VerzijeU.txt ali one ne postoje u ") + run.staging);
+
+    if (!files.fileExists(native(run.folder + kTeamViewer))) {
+        if (!DownFile(ctx, kTeamViewer, run.folder)) {
+            // Only a convenience for the operator: the release goes on without it.
+            run.fail(kHead, QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
+                                           "internetom i pokušajte ponovno!"));
+        } else if (!files.fileExists(native(run.folder + kTeamViewer))) {
+            LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
+                                   run.folder);
+        }
+    }
+
+    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kVerzije)) {
+        return run.fail(QString(), QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu.") +
+                                       kStop);
+    }
+
+    if (!files.folderExists(native(run.folder))) {
+        run.tell(QStringLiteral("Ne postoji direktorija: ") + run.folder + QStringLiteral(" ili niste spojeni!") + CRLF +
+                     QStringLiteral("Prekida se sa prebacivanjem!"),
+                 Icon::None);
+        return false;
+    }
+    return true;
+}
+
+// Step 10: compare with the folder's own manifest, or copy everything.
+bool chooseMode(Run& run)
+{
+    Context& ctx = run.ctx;
+    AppState& s = ctx.state;
+    if (!ctx.files().fileExists(native(run.folder + kVerzije))) {
+        // Asked in an unattended run too: copying a whole release is not done unasked.
+        const Answer answer = ctx.window.question(QStringLiteral("Ne postoji datoteka: ") + run.folder +
+                                                  QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li "
+                                                                 "nastaviti sa download-om?"));
+        if (answer == Answer::No)
+            return false;
+        run.allCopy = true;
+        OčistiMatricu(s.installed);
+        return true;
+    }
+    if (!UčitajUMatricu(ctx, s.installed, run.folder + kVerzije)) {
+        s.currentMessage = QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu. Kopiraju se "
+                                          "sve datoteke! Želite li nastaviti? ");
+        LogirajGrešku(ctx, s.currentMessage);
+        run.allCopy = true;
+        return true;
+    }
+    run.allCopy = false;
+    return true;
+}
+
+// Step 12.3: whether a row the folder's manifest knows must be fetched again.
+bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
+{
+    AppState& s = run.ctx.state;
+    const QString name = s.plan.at(i, 0).text();
+    const QString kind = extensionOf(name);
+    const bool helpOrControl = kind == QStringLiteral("chm") || kind == QStringLiteral("ocx");
+
+    bool must = false;
+    for (int c = 1; c <= 3 && !must; ++c)
+        must = columnValue(s.plan.at(i, c).text()) > columnValue(s.installed.at(j, c).text());
+    if (!must && helpOrControl)
+        must = bytes(s.plan, i, 5) > bytes(s.installed, j, 5) || bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
+
+    if (!must) {
+        const std::int64_t expected = bytes(s.plan, i, 4);
+        const std::optional<std::uint64_t> size = run.ctx.files().fileSize(native(run.folder + packed));
+        if (!size) {
+            appendLine(s.errorMessages,
+                       QStringLiteral("Nije nađena 7z datoteka: ") + packed + QStringLiteral(" pa se mora napraviti"));
+            must = true;
+        } else if (!sameSize(size, expected)) {
+            appendLine(s.errorMessages, QStringLiteral("Nađena 7z datoteka: ") + packed +
+                                            QStringLiteral(" ali je veličina različita ") + QString::number(*size) +
+                                            QStringLiteral(" Novi: ") + QString::number(expected) +
+                                            QStringLiteral(" pa će se prekopirati"));
+            must = true;
+        }
+    }
+
+    // Scripts and controls go out again with a new database-change component, help
+    // files with anything new.
+    if ((kind == QStringLiteral("enc") || kind == QStringLiteral("ocx")) && run.databaseChangeFetched)
+        must = true;
+    if (kind == QStringLiteral("chm") && run.fetchedAny)
+        must = true;
+    return must;
+}
+
+bool fetchPacked(Run& run, int i, const QString& packed)
+{
+    AppState& s = run.ctx.state;
+    if (!DownFile(run.ctx, packed, run.folder))
+        return false;
+    // Counted once the file is there: a failed fetch brought nothing.
+    s.totalTransferred += bytes(s.plan, i, 4);
+    run.fetchedAny = true;
+    if (s.plan.at(i, 0).text() == kDatabaseChangeComponent)
+        run.databaseChangeFetched = true;
+    return true;
+}
+
+// Step 12.6: the packed file in the folder against column 4.
+bool checkSize(Run& run, int i, const QString& packed)
+{
+    Context& ctx = run.ctx;
+    AppState& s = ctx.state;
+    const std::optional<std::uint64_t> size = ctx.files().fileSize(native(run.folder + packed));
+    if (!size) {
+        s.currentMessage = QStringLiteral("Greška u provjeri veličine datoteke-dohvatu datoteke ") + packed +
+                           QStringLiteral(".") + kStop;
+        LogirajGrešku(ctx, kRowHead + s.currentMessage);
+        appendLine(s.errorMessages, s.currentMessage);
+        run.tell(s.currentMessage);
+        return false;
+    }
+    const std::int64_t expected = bytes(s.plan, i, 4);
+    const QString sizes = QStringLiteral("Veličina presnimljene datoteke ") + packed + QStringLiteral(" je ") +
+                          QString::number(*size) + QStringLiteral(", a veličina originalne datoteke je ") +
+                          QString::number(expected);
+    if (sameSize(size, expected)) {
+        s.currentMessage = sizes + QStringLiteral(". OK.");
+        LogirajGrešku(ctx, kRowHead + s.currentMessage);
+        return true;
+    }
+    s.currentMessage = sizes + QStringLiteral(" i one nisu iste. Moguća greška u prijenosu datoteke. Ponovite postupak. "
+                                              "Nastaviće se prijenos za ostale datoteke!");
+    LogirajGrešku(ctx, kRowHead + s.currentMessage);
+    appendLine(s.errorMessages, s.currentMessage);
+    run.tell(s.currentMessage);
+    return true;
+}
+
+// Step 12: every named row of the fetched manifest, in its order.
+bool processRows(Run& run)
+{
+    Context& ctx = run.ctx;
+    AppState& s = ctx.state;
+    for (int i = 0; i < Matrix::Rows; ++i) {
+        const QString name = s.plan.at(i, 0).text();
+        if (name.isEmpty())
+            continue;
+        const QString packed = packedName(name);
+
+        if (run.allCopy) {
+            if (!fetchPacked(run, i, packed))
+                return false;
+        } else if (const int j = findRow(s.installed, name); j < 0) {
+            appendLine(s.errorMessages, QStringLiteral("Nije pronađen zapis o starim verzija za :") + name +
+                                            QStringLiteral(" pa se mora kopirati"));
+            if (!fetchPacked(run, i, packed))
+                return false;
+        } else if (mustFetchAgain(run, i, j, packed)) {
+            // A read-only copy would refuse to be replaced.
+            ctx.files().deleteFile(native(run.folder + packed), /*force=*/true);
+            if (!fetchPacked(run, i, packed))
+                return false;
+        } else {
+            appendLine(s.actionMessages, QStringLiteral("Ista verzija: ") + name);
+        }
+
+        if (!checkSize(run, i, packed))
+            return false;
+
+        double value = ctx.window.progress() + 1;
+        if (value > kProgressLast)
+            value = 1;
+        ctx.window.setProgress(value);
+    }
+    return true;
+}
+
+// Step 13. Each copy reports only its own outcome; without the new `Verzije.txt`
+// the folder's archives do not match its manifest, so that one decides the result.
+bool copyManifests(Run& run)
+{
+    Context& ctx = run.ctx;
+    AppState& s = ctx.state;
+    bool manifestInPlace = true;
+    for (const QString& name : {kVerzije, kVerzijeU}) {
+        const platform::Outcome copied = ctx.files().copyFile(native(run.staging + name), native(run.folder + name));
+        if (copied) {
+            appendLine(s.actionMessages, QStringLiteral("Kopirano ") + name);
+        } else {
+            appendLine(s.errorMessages,
+                       QStringLiteral("Greška u kopiranju ") + name + QStringLiteral(" ") + fromNative(copied.description));
+            if (name == kVerzije)
+                manifestInPlace = false;
+        }
+    }
+    return manifestInPlace;
+}
+
+} // namespace
+
+bool DownloadNaLokaciju(Context& ctx, bool interactive)
+{
+    AppState& s = ctx.state;
+    Run run {ctx, interactive, {}, {}};
+
+    if (!prepareFolders(run) || !fetchManifests(run) || !chooseMode(run))
+        return false;
+
+    ctx.window.setTransferTime(QString());
+    s.transferStart = ctx.clock().now().secondsSinceMidnight();
+    ctx.window.startTransferTimer();
+    PostaviProgBar(ctx, 0, kProgressMaximum);
+    s.actionMessages.clear();
+    s.errorMessages.clear();
+    s.totalTransferred = 0;
+
+    // A failure here leaves the panes and the folder's manifests as they were.
+    if (!processRows(run))
+        return false;
+
+    const bool result = copyManifests(run);
+    ctx.window.stopTransferTimer();
+    ctx.window.hideProgress();
+    showCollectedMessages(ctx);
+    return result;
+}
+
+void PrenesiNaLokaciju(Context& ctx, bool interactive)
+{
+    const bool ok = DownloadNaLokaciju(ctx, interactive);
+    ctx.window.stopTransferTimer();
+    ctx.window.hideProgress();
+    if (!interactive)
+        return;
+
+    const AppState& s = ctx.state;
+    const QString folder = s.sources.folders[DistributionFolderBox];
+    const QString total = QStringLiteral("Ukupno prenesno: ") + QString::number(s.totalTransferred) +
+                          QStringLiteral(" bajtova.");
+    if (ok) {
+        ctx.window.message(QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder + QStringLiteral(" ") +
+                               CRLF + ctx.window.transferTime() + CRLF + total + CRLF +
+                               QStringLiteral("Sada je moguće ažuriranje za ostala računala!"),
+                           Icon::Exclamation);
+    } else {
+        ctx.window.message(QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") + folder +
+                               QStringLiteral(" pa ažuriranje sa te lokacije nije preporučljivo. Otklonite nastalu "
+                                              "grešku ili kontaktirajte Tarvino.") +
+                               CRLF +
+                               QStringLiteral("Tek kada prijenos prođe bez problema moguće je koristiti ovu "
+                                              "direktoriju za ažuriranje programa!") +
+                               CRLF + ctx.window.transferTime() + CRLF + total,
+                           Icon::Exclamation);
+    }
+}
+
+} // namespace tarvino

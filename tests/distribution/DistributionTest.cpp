@@ -1,0 +1,388 @@
+#include "TestHttpServer.h"
+#include "TestInstallation.h"
+#include "core/Text.h"
+#include "distribution/Distribution.h"
+#include "plan/FolderLayout.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tarvino;
+using namespace tarvino::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kBase = QStringLiteral("/download/Verzija23/");
+
+struct Item {
+    QString name;
+    int gl = 1;
+    int pom = 0;
+    int rev = 0;
+    qint64 packedSize = 100;
+    qint64 realSize = 1000;
+    // What the server sends for the archive; by default `packedSize` bytes.
+    std::optional<QByteArray> body;
+
+    QByteArray archive() const
+    {
+        if (body)
+            return *body;
+        QByteArray bytes = (name + QStringLiteral(" %1.%2.%3 ").arg(gl).arg(pom).arg(rev)).toUtf8();
+        bytes.resize(packedSize, 'z');
+        return bytes;
+    }
+};
+
+// An update server on 127.0.0.1 publishing a release, and an empty distribution
+// folder beside the installation.
+struct Site {
+    Site()
+    {
+        inst.state.sources.primaryServer = server.hostAndPort();
+        inst.state.sources.regularOption = PrimaryServer;
+        inst.state.sources.useChilkat = false;
+        inst.state.fetchStallTimeout = 20s;
+        QDir().mkpath(inst.root() + QStringLiteral("/Dist"));
+        // Typed without the closing separator.
+        inst.state.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist"));
+    }
+
+    Item& item(const QString& name)
+    {
+        for (Item& i : items) {
+            if (i.name == name)
+                return i;
+        }
+        ADD_FAILURE() << "no item " << name.toStdString();
+        return items.front();
+    }
+
+    QByteArray manifest() const
+    {
+        QString text;
+        for (const Item& i : items) {
+            text += QStringLiteral("%1;%2;%3;%4;%5;%6;0\r\n")
+                        .arg(i.name)
+                        .arg(i.gl)
+                        .arg(i.pom)
+                        .arg(i.rev)
+                        .arg(i.packedSize)
+                        .arg(i.realSize);
+        }
+        return toAnsi(text);
+    }
+
+    void publish(const QByteArray& verzijeU = "VerzijeU 1\r\n")
+    {
+        server.serve(kBase + QStringLiteral("Verzije.txt"), manifest());
+        server.serve(kBase + QStringLiteral("VerzijeU.txt"), verzijeU);
+        server.serve(kBase + QStringLiteral("TeamViewerQS.exe"), "support program");
+        for (const Item& i : items)
+            server.serve(kBase + packedName(i.name), i.archive());
+    }
+
+    /// First distribution into the empty folder, operator answering Yes.
+    void distributeFirst()
+    {
+        publish();
+        inst.window.answer({Answer::Yes});
+        ASSERT_TRUE(DownloadNaLokaciju(inst.ctx, false));
+        server.requests.clear();
+        inst.window.messages.clear();
+        inst.window.questions.clear();
+    }
+
+    QString folder() const { return withSeparator(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist"))); }
+    QByteArray read(const QString& name) const
+    {
+        QFile f(folder() + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(folder() + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    /// The archives requested from the server, in order.
+    QStringList fetchedArchives() const
+    {
+        QStringList names;
+        for (const QString& path : server.requests) {
+            if (path.endsWith(QStringLiteral(".7z")))
+                names << path.mid(kBase.size());
+        }
+        return names;
+    }
+
+    qint64 journalCount(const QString& start, const QString& end) const
+    {
+        qint64 n = 0;
+        for (const QString& line : inst.journal())
+            n += line.startsWith(start) && line.endsWith(end);
+        return n;
+    }
+
+    TestInstallation inst;
+    TestHttpServer server;
+    std::vector<Item> items;
+};
+
+QString lines(const QStringList& list)
+{
+    QString text;
+    for (const QString& line : list)
+        text += CRLF + line;
+    return text;
+}
+
+const QString kCopied = CRLF + QStringLiteral("Kopirano Verzije.txt") + CRLF + QStringLiteral("Kopirano VerzijeU.txt");
+
+} // namespace
+
+TEST(Distribution, FirstDistributionAsksThenCopiesTheWholeRelease)
+{
+    Site site;
+    site.items = {{QStringLiteral("Računi.exe"), 2, 1, 0, 300},
+                  {QStringLiteral("Pomoc.chm"), 1, 0, 0, 150},
+                  {QStringLiteral("TarvinoIzmjBaza23.dll"), 3, 0, 0, 250},
+                  {QStringLiteral("Skripta.enc"), 1, 0, 0, 50}};
+    site.publish();
+    RecordingWindow& w = site.inst.window;
+    w.transferTimeText = QStringLiteral("Vrijeme prijenosa: 9,00 s");
+    w.answer({Answer::Yes});
+
+    PrenesiNaLokaciju(site.inst.ctx, true);
+
+    const QString folder = site.folder();
+    EXPECT_EQ(w.folderTexts[DistributionFolderBox], folder);
+    EXPECT_EQ(site.inst.state.sources.folders[DistributionFolderBox], folder);
+    EXPECT_EQ(w.questions, QStringList {QStringLiteral("Ne postoji datoteka: ") + folder +
+                                        QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li nastaviti "
+                                                       "sa download-om?")});
+    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc.7z"),
+                                                    QStringLiteral("TarvinoIzmjBaza23.7z"), QStringLiteral("Skripta.7z")}));
+    for (const Item& i : site.items)
+        EXPECT_EQ(site.read(packedName(i.name)), i.archive()) << i.name.toStdString();
+    EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), site.manifest());
+    EXPECT_EQ(site.read(QStringLiteral("VerzijeU.txt")), "VerzijeU 1\r\n");
+    EXPECT_EQ(site.read(QStringLiteral("Update/Verzije.txt")), site.manifest());
+    EXPECT_EQ(site.read(QStringLiteral("TeamViewerQS.exe")), "support program");
+
+    EXPECT_EQ(w.actionPane, kCopied);
+    EXPECT_EQ(w.errorPane, QString());
+    EXPECT_EQ(site.inst.state.totalTransferred, 750);
+    EXPECT_EQ(site.journalCount(QStringLiteral("Download na lokaciju - Veličina presnimljene datoteke "),
+                                QStringLiteral(". OK.")),
+              4);
+    EXPECT_TRUE(site.inst.journal().contains(
+        QStringLiteral("Download na lokaciju - Veličina presnimljene datoteke Racuni.7z je 300, a veličina originalne "
+                       "datoteke je 300. OK.")));
+    EXPECT_FALSE(w.transferTimerRunning);
+    EXPECT_FALSE(w.progressVisible);
+    EXPECT_EQ(w.progressMaximum, 30);
+    // The label was emptied when the rows began; the window's timer fills it.
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(w.messages[0].text, QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder + QStringLiteral(" ") +
+                                      CRLF + CRLF + QStringLiteral("Ukupno prenesno: 750 bajtova.") + CRLF +
+                                      QStringLiteral("Sada je moguće ažuriranje za ostala računala!"));
+    EXPECT_EQ(w.messages[0].icon, Icon::Exclamation);
+}
+
+TEST(Distribution, UnattendedRunStillAsksBeforeCopyingEverything)
+{
+    Site site;
+    site.items = {{QStringLiteral("Racuni.exe")}};
+    site.publish();
+    site.inst.window.answer({Answer::No});
+
+    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
+
+    EXPECT_EQ(site.inst.window.questions.size(), 1);
+    EXPECT_TRUE(site.fetchedArchives().isEmpty());
+    EXPECT_FALSE(QFile::exists(site.folder() + QStringLiteral("Verzije.txt")));
+    EXPECT_TRUE(site.inst.window.messages.empty());
+}
+
+TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
+{
+    Site site;
+    site.items = {{QStringLiteral("Racuni.exe")}};
+    site.publish();
+    RecordingWindow& w = site.inst.window;
+
+    // An empty box is no folder, not the root of the drive.
+    site.inst.state.sources.folders[DistributionFolderBox] = QString();
+    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, true));
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(w.messages[0].text, QStringLiteral("Ne postoji unesena lokacija za download programa: ") + CRLF +
+                                      QStringLiteral("Program ne može nastaviti sa presnimavanjem programa na zadanu "
+                                                     "lokaciju!"));
+
+    site.inst.state.sources.folders[DistributionFolderBox] = site.inst.root() + QStringLiteral("/Nema");
+    w.messages.clear();
+    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
+    EXPECT_TRUE(w.messages.empty());
+    EXPECT_TRUE(site.server.requests.isEmpty());
+
+    site.inst.state.sources.folders[DistributionFolderBox] = site.folder();
+    site.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Dist");
+    EXPECT_THROW(DownloadNaLokaciju(site.inst.ctx, false), ProgramEnded);
+    EXPECT_TRUE(site.server.requests.isEmpty());
+}
+
+TEST(Distribution, SecondRunOfAnUnchangedReleaseFetchesNoArchive)
+{
+    Site site;
+    QStringList same;
+    // More rows than the bar's range: it goes round instead of stopping full.
+    for (int n = 0; n < 35; ++n) {
+        site.items.push_back({QStringLiteral("Program%1.exe").arg(n), 1, n, 0, 100 + n});
+        same << QStringLiteral("Ista verzija: Program%1.exe").arg(n);
+    }
+    site.distributeFirst();
+    EXPECT_EQ(site.inst.state.totalTransferred, 35 * 100 + 34 * 35 / 2);
+
+    PrenesiNaLokaciju(site.inst.ctx, false);
+
+    EXPECT_EQ(site.server.requests,
+              (QStringList {kBase + QStringLiteral("Verzije.txt"), kBase + QStringLiteral("VerzijeU.txt")}));
+    EXPECT_EQ(site.inst.state.totalTransferred, 0);
+    EXPECT_EQ(site.inst.window.actionPane, lines(same) + kCopied);
+    EXPECT_EQ(site.inst.window.errorPane, QString());
+    EXPECT_TRUE(site.inst.window.questions.isEmpty());
+    EXPECT_TRUE(site.inst.window.messages.empty());
+    EXPECT_EQ(site.inst.window.progressValue, 35 - 29);
+}
+
+TEST(Distribution, WrongSizedOrMissingArchiveIsFetchedAgain)
+{
+    Site site;
+    site.items = {{QStringLiteral("Računi.exe"), 1, 0, 0, 300},
+                  {QStringLiteral("Plata.exe"), 1, 0, 0, 200},
+                  {QStringLiteral("Kasa.dll"), 1, 0, 0, 120}};
+    site.distributeFirst();
+    site.write(QStringLiteral("Racuni.7z"), "abc");
+    QFile::remove(site.folder() + QStringLiteral("Plata.7z"));
+    // The server's archive no longer matches its own manifest.
+    site.item(QStringLiteral("Plata.exe")).body = QByteArray(201, 'p');
+    site.publish();
+
+    PrenesiNaLokaciju(site.inst.ctx, true);
+
+    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Plata.7z")}));
+    EXPECT_EQ(site.read(QStringLiteral("Racuni.7z")), site.item(QStringLiteral("Računi.exe")).archive());
+    EXPECT_EQ(site.inst.state.totalTransferred, 500);
+    const QString differs = QStringLiteral("Veličina presnimljene datoteke Plata.7z je 201, a veličina originalne "
+                                           "datoteke je 200 i one nisu iste. Moguća greška u prijenosu datoteke. "
+                                           "Ponovite postupak. Nastaviće se prijenos za ostale datoteke!");
+    EXPECT_EQ(site.inst.window.errorPane,
+              lines({QStringLiteral("Nađena 7z datoteka: Racuni.7z ali je veličina različita 3 Novi: 300 pa će se "
+                                    "prekopirati"),
+                     QStringLiteral("Nije nađena 7z datoteka: Plata.7z pa se mora napraviti"), differs}));
+    EXPECT_EQ(site.inst.window.actionPane, lines({QStringLiteral("Ista verzija: Kasa.dll")}) + kCopied);
+    EXPECT_TRUE(site.inst.journal().contains(QStringLiteral("Download na lokaciju - ") + differs));
+    // The other rows went on and the run still counts as done.
+    ASSERT_EQ(site.inst.window.messages.size(), 2u);
+    EXPECT_EQ(site.inst.window.messages[0].text, differs);
+    EXPECT_TRUE(site.inst.window.messages[1].text.startsWith(QStringLiteral("Uspješno skinuti programi")));
+}
+
+TEST(Distribution, HelpScriptAndControlRowsFollowWhatWasFetchedBeforeThem)
+{
+    Site site;
+    site.items = {{QStringLiteral("Pomoc1.chm")},
+                  {QStringLiteral("Skripta1.enc")},
+                  {QStringLiteral("Računi.exe")},
+                  {QStringLiteral("Pomoc2.chm")},
+                  {QStringLiteral("Skripta2.enc")},
+                  {QStringLiteral("Grid1.ocx")},
+                  {QStringLiteral("Tabela.ocx")},
+                  {QStringLiteral("TarvinoIzmjBaza23.dll")},
+                  {QStringLiteral("Skripta3.enc")},
+                  {QStringLiteral("Grid2.ocx")},
+                  {QStringLiteral("Plata.exe")}};
+    site.distributeFirst();
+    site.item(QStringLiteral("Računi.exe")).rev = 1;
+    site.item(QStringLiteral("Tabela.ocx")).realSize = 1001;
+    site.item(QStringLiteral("TarvinoIzmjBaza23.dll")).pom = 2;
+    site.publish();
+
+    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
+
+    EXPECT_EQ(site.fetchedArchives(),
+              (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc2.7z"), QStringLiteral("Tabela.7z"),
+                            QStringLiteral("TarvinoIzmjBaza23.7z"), QStringLiteral("Skripta3.7z"),
+                            QStringLiteral("Grid2.7z")}));
+    EXPECT_EQ(site.inst.window.actionPane,
+              lines({QStringLiteral("Ista verzija: Pomoc1.chm"), QStringLiteral("Ista verzija: Skripta1.enc"),
+                     QStringLiteral("Ista verzija: Skripta2.enc"), QStringLiteral("Ista verzija: Grid1.ocx"),
+                     QStringLiteral("Ista verzija: Plata.exe")}) +
+                  kCopied);
+    EXPECT_EQ(site.read(QStringLiteral("Racuni.7z")), site.item(QStringLiteral("Računi.exe")).archive());
+    EXPECT_EQ(site.inst.state.totalTransferred, 600);
+}
+
+TEST(Distribution, FetchFailingMidRowsLeavesTheOldManifests)
+{
+    Site site;
+    site.items = {{QStringLiteral("A.exe")}, {QStringLiteral("B.exe")}, {QStringLiteral("C.exe")},
+                  {QStringLiteral("D.exe")}};
+    site.distributeFirst();
+    const QByteArray oldManifest = site.manifest();
+    site.item(QStringLiteral("B.exe")).gl = 2;
+    site.item(QStringLiteral("C.exe")).gl = 2;
+    site.publish("VerzijeU 2\r\n");
+    site.server.answerStatus(kBase + QStringLiteral("C.7z"), 404);
+    RecordingWindow& w = site.inst.window;
+    w.actionPane = QStringLiteral("prethodno");
+    w.errorPane = QStringLiteral("prethodne greške");
+
+    PrenesiNaLokaciju(site.inst.ctx, true);
+
+    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
+    EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), oldManifest);
+    EXPECT_EQ(site.read(QStringLiteral("VerzijeU.txt")), "VerzijeU 1\r\n");
+    EXPECT_EQ(w.actionPane, QStringLiteral("prethodno"));
+    EXPECT_EQ(w.errorPane, QStringLiteral("prethodne greške"));
+    EXPECT_FALSE(w.transferTimerRunning);
+    EXPECT_FALSE(w.progressVisible);
+    ASSERT_FALSE(w.messages.empty());
+    EXPECT_EQ(w.messages.back().text,
+              QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") + site.folder() +
+                  QStringLiteral(" pa ažuriranje sa te lokacije nije preporučljivo. Otklonite nastalu grešku ili "
+                                 "kontaktirajte Tarvino.") +
+                  CRLF +
+                  QStringLiteral("Tek kada prijenos prođe bez problema moguće je koristiti ovu direktoriju za "
+                                 "ažuriranje programa!") +
+                  CRLF + CRLF + QStringLiteral("Ukupno prenesno: 100 bajtova."));
+
+    // The next run compares against the old manifest again and completes the folder.
+    site.publish("VerzijeU 2\r\n");
+    site.server.requests.clear();
+    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
+    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
+    EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), site.manifest());
+    EXPECT_EQ(site.read(QStringLiteral("C.7z")), site.item(QStringLiteral("C.exe")).archive());
+}
+
+TEST(Distribution, ManifestThatCannotBeCopiedFailsTheRun)
+{
+    Site site;
+    site.items = {{QStringLiteral("A.exe")}};
+    site.publish();
+    site.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt");
+    site.inst.window.answer({Answer::Yes});
+
+    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
+
+    EXPECT_FALSE(QFile::exists(site.folder() + QStringLiteral("Verzije.txt")));
+    EXPECT_EQ(site.read(QStringLiteral("VerzijeU.txt")), "VerzijeU 1\r\n");
+    EXPECT_EQ(site.inst.window.actionPane, lines({QStringLiteral("Kopirano VerzijeU.txt")}));
+    EXPECT_EQ(site.inst.window.errorPane, lines({QStringLiteral("Greška u kopiranju Verzije.txt Access is denied.")}));
+}
