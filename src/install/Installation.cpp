@@ -273,9 +273,22 @@ void promoteManifest(Context& ctx)
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Kopiranje Verzije.txt"));
     const platform::Outcome copied = files.copyFile(native(s.updateFolder + kVerzije), native(s.installFolder + kVerzije));
-    if (!copied)
-        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u kopiranju ") + kVerzije + QLatin1Char(' ') +
-                               described(copied));
+    if (copied)
+        return;
+    LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u kopiranju ") + kVerzije + QLatin1Char(' ') +
+                           described(copied));
+    // A copy that broke off part way (a full disk) has cut the installed manifest
+    // short, and the saved one goes with the backup folder: it is put back now.
+    std::string before;
+    std::string now;
+    if (!saved || !files.readFile(native(s.backupFolder + kVerzije), before) ||
+        (files.readFile(native(s.installFolder + kVerzije), now) && now == before))
+        return;
+    const platform::Outcome restored =
+        files.copyFile(native(s.backupFolder + kVerzije), native(s.installFolder + kVerzije));
+    if (!restored)
+        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u vraćanju ") + kVerzije + QLatin1Char(' ') +
+                               described(restored));
 }
 
 void cleanUpdateFolder(Context& ctx)

@@ -2,7 +2,9 @@
 #include "install/Installation.h"
 #include "plan/UpdatePlan.h"
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 namespace tarvino::test {
 namespace {
@@ -447,6 +449,29 @@ TEST_F(InstallationTest, FailedManifestCopyAndCleaningAreJournalledOnly)
               0);
     EXPECT_TRUE(inst.window.messages.empty());
     EXPECT_EQ(inst.journal().last(), QStringLiteral("UpdatePrograma - Kraj"));
+}
+
+TEST_F(InstallationTest, ManifestCopyCutShortLeavesTheOldManifestInstalled)
+{
+    // A real copy that breaks off part way: a file-size limit stands in for a full disk.
+    put(state().updateFolder, QStringLiteral("Verzije.txt"),
+        QByteArray("Knjigovodstvo.exe;23;1;6;100;200;0\r\n").repeated(8000));
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    rlimit limit = oldLimit;
+    limit.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    const bool installed = run();
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(installed);
+    EXPECT_GE(line(QStringLiteral("UpdatePrograma - Greška u kopiranju Verzije.txt ")), 0);
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Verzije.txt")), QByteArray("installed manifest"));
+    EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("new Knjigovodstvo.exe"));
+    EXPECT_TRUE(inst.window.messages.empty());
 }
 
 } // namespace
