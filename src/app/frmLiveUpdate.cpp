@@ -1,5 +1,6 @@
 #include "app/frmLiveUpdate.h"
 
+#include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/PlanGrid.h"
 #include "app/StartUp.h"
@@ -226,6 +227,11 @@ void frmLiveUpdate::connectControls()
     }
     connect(numVrijemeDownloada, &QSpinBox::valueChanged, this, &frmLiveUpdate::numVrijemeDownloada_Change);
     connect(cmdVerzija, &QPushButton::clicked, this, &frmLiveUpdate::cmdVerzija_Click);
+    connect(cmdDownloadAndUpdate, &QPushButton::clicked, this, &frmLiveUpdate::cmdDownloadAndUpdate_Click);
+    connect(cmdProbnaAžuriranja, &QPushButton::clicked, this, &frmLiveUpdate::cmdProbnaAžuriranja_Click);
+    connect(cmdDownlNaLokaciju, &QPushButton::clicked, this, &frmLiveUpdate::cmdDownlNaLokaciju_Click);
+    connect(tmrUpdate, &QTimer::timeout, this, &frmLiveUpdate::tmrUpdate_Timer);
+    connect(tmrPrijenos, &QTimer::timeout, this, &frmLiveUpdate::tmrPrijenos_Timer);
     connect(cmdIzlaz, &QPushButton::clicked, this, &frmLiveUpdate::cmdIzlaz_Click);
     connect(m_clockTimer, &QTimer::timeout, this, &frmLiveUpdate::refreshClockPanels);
 }
@@ -306,15 +312,68 @@ bool frmLiveUpdate::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void frmLiveUpdate::runCommand(const std::function<void()>& operation)
+{
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    setCommandsAvailable(false);
+    operation();
+    tarvino::runPendingDistribution(m_ctx);
+    setCommandsAvailable(true);
+    m_commandRunning = false;
+}
+
+void frmLiveUpdate::setCommandsAvailable(bool available)
+{
+    for (QPushButton* command : {cmdVerzija, cmdDownlNaLokaciju, cmdProbnaAžuriranja})
+        command->setEnabled(available);
+    cmdDownloadAndUpdate->setEnabled(available && m_updateAvailable);
+    fraLokacija->setEnabled(available);
+    fraLokacijaProbno->setEnabled(available);
+}
+
 void frmLiveUpdate::cmdVerzija_Click()
 {
-    tarvino::cmdVerzija_Click(m_ctx);
+    runCommand([this] { tarvino::cmdVerzija_Click(m_ctx); });
+}
+
+void frmLiveUpdate::cmdDownloadAndUpdate_Click()
+{
+    runCommand([this] { tarvino::cmdDownloadAndUpdate_Click(m_ctx); });
+}
+
+void frmLiveUpdate::cmdProbnaAžuriranja_Click()
+{
+    runCommand([this] { tarvino::cmdProbnaAžuriranja_Click(m_ctx); });
+}
+
+void frmLiveUpdate::cmdDownlNaLokaciju_Click()
+{
+    runCommand([this] { tarvino::cmdDownlNaLokaciju_Click(m_ctx); });
+}
+
+void frmLiveUpdate::tmrUpdate_Timer()
+{
+    if (m_commandRunning) {
+        // Kept for the end of the running command.
+        tarvino::tmrUpdate_Timer(m_ctx);
+        return;
+    }
+    runCommand([this] { tarvino::tmrUpdate_Timer(m_ctx); });
+}
+
+void frmLiveUpdate::tmrPrijenos_Timer()
+{
+    tarvino::tmrPrijenos_Timer(m_ctx);
 }
 
 void frmLiveUpdate::optLokacija_Click(int index)
 {
+    bool started = false;
+    runCommand([&] { started = tarvino::optLokacija_Click(m_ctx, index); });
     // Held off while another operation runs: the option shown goes back to the one in use.
-    if (!tarvino::optLokacija_Click(m_ctx, index))
+    if (!started)
         showSources();
 }
 
@@ -449,7 +508,32 @@ void frmLiveUpdate::markPlanRow(const QString& name, int stage)
 
 void frmLiveUpdate::setUpdateEnabled(bool enabled)
 {
-    cmdDownloadAndUpdate->setEnabled(enabled);
+    m_updateAvailable = enabled;
+    cmdDownloadAndUpdate->setEnabled(enabled && !m_commandRunning);
+}
+
+void frmLiveUpdate::startTransferTimer()
+{
+    tmrPrijenos->start();
+}
+
+void frmLiveUpdate::stopTransferTimer()
+{
+    if (!tmrPrijenos->isActive())
+        return;
+    tmrPrijenos->stop();
+    // The summary names the time: it covers the whole copy, not the last tick.
+    tarvino::tmrPrijenos_Timer(m_ctx);
+}
+
+void frmLiveUpdate::setTransferTime(const QString& text)
+{
+    lblVrijemePrijenosa->setText(text);
+}
+
+QString frmLiveUpdate::transferTime() const
+{
+    return lblVrijemePrijenosa->text();
 }
 
 void frmLiveUpdate::showFolderText(int index, const QString& text)

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -61,6 +62,10 @@ public:
     void markPlanRow(const QString& name, int stage) override;
     void setUpdateEnabled(bool enabled) override;
     void showFolderText(int index, const QString& text) override;
+    void startTransferTimer() override;
+    void stopTransferTimer() override;
+    void setTransferTime(const QString& text) override;
+    QString transferTime() const override;
     void processEvents() override;
 
     // Controls, under the names the operators' documentation uses.
@@ -105,6 +110,15 @@ private:
     void refreshClockPanels();
 
     void cmdVerzija_Click();
+    void cmdDownloadAndUpdate_Click();
+    void cmdProbnaAžuriranja_Click();
+    void cmdDownlNaLokaciju_Click();
+    void tmrUpdate_Timer();
+    void tmrPrijenos_Timer();
+    /// Runs an operation with the commands and source options unavailable, then a
+    /// timed distribution that fell due meanwhile. Nothing starts while one runs.
+    void runCommand(const std::function<void()>& operation);
+    void setCommandsAvailable(bool available);
     void optLokacija_Click(int index);
     void optLokacijaProbna_Click(int index);
     void cmdLokacija_Click(int index);
@@ -119,6 +133,9 @@ private:
     double m_progressMaximum = 0;
     double m_progressValue = 0;
     bool m_checkingFolder = false;
+    bool m_commandRunning = false;
+    // What the last plan said of the update button; it applies again after a command.
+    bool m_updateAvailable = true;
     QTimer* m_clockTimer = nullptr;
 };
 

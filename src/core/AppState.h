@@ -55,6 +55,8 @@ struct AppState {
     // A command started while another runs (events are handled inside long
     // operations) would work on the same folders and matrices: it is held off.
     bool operationRunning = false;
+    // A timed distribution fell due while another operation ran; it runs after it.
+    bool distributionPending = false;
 
     QString currentMessage;
     QString actionMessages;

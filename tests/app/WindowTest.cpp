@@ -1,4 +1,5 @@
 #include "ScriptedDialogs.h"
+#include "TestHttpServer.h"
 #include "TestInstallation.h"
 #include "app/Version.h"
 #include "app/frmLiveUpdate.h"
@@ -228,4 +229,35 @@ TEST_F(WindowFixture, DesignSourceIsNotCheckedAtStartUp)
     EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
     EXPECT_TRUE(inst.journal().isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
+{
+    TestHttpServer server;
+    server.serve(QStringLiteral("/download/Verzija23/Verzije.txt"), "Racuni.exe;23;0;2;100;200;\r\n");
+    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;0;1;100;200;\r\n");
+    inst.write(QStringLiteral("TeamViewerQS.exe"), "support");
+    open();
+    window->state().sources.primaryServer = server.hostAndPort();
+    window->state().sources.useChilkat = false;
+
+    std::vector<bool> availableDuringCheck;
+    QTimer probe;
+    probe.setInterval(0);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        availableDuringCheck.push_back(window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
+                                       window->cmdProbnaAžuriranja->isEnabled() ||
+                                       window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled());
+    });
+    probe.start();
+    window->cmdVerzija->click();
+    probe.stop();
+
+    ASSERT_FALSE(availableDuringCheck.empty());
+    EXPECT_TRUE(std::none_of(availableDuringCheck.begin(), availableDuringCheck.end(), [](bool b) { return b; }));
+    EXPECT_TRUE(window->cmdVerzija->isEnabled());
+    EXPECT_TRUE(window->fraLokacija->isEnabled());
+    // The plan found a newer revision: the update button is available.
+    EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
+    EXPECT_EQ(window->fgAžuriranja->rowCount(), 2);
 }

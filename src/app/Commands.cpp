@@ -1,0 +1,95 @@
+#include "app/Commands.h"
+
+#include "distribution/Distribution.h"
+#include "install/UpdateRun.h"
+#include "transfer/ManifestPreparation.h"
+
+#include <QLocale>
+
+namespace tarvino {
+namespace {
+
+constexpr double kSecondsPerDay = 24 * 60 * 60;
+
+void updateSequence(Context& ctx, bool trial)
+{
+    AppState& s = ctx.state;
+    if (s.operationRunning)
+        return;
+    const OperationScope running(s);
+    s.trialRun = trial;
+    s.manifestFailed = !PripremiVerzijaTXT(ctx);
+    if (!s.manifestFailed)
+        DownloadIUpdate(ctx);
+}
+
+} // namespace
+
+void cmdDownloadAndUpdate_Click(Context& ctx)
+{
+    updateSequence(ctx, /*trial=*/false);
+}
+
+void cmdProbnaAžuriranja_Click(Context& ctx)
+{
+    updateSequence(ctx, /*trial=*/true);
+}
+
+void cmdDownlNaLokaciju_Click(Context& ctx)
+{
+    if (ctx.state.operationRunning)
+        return;
+    const OperationScope running(ctx.state);
+    PrenesiNaLokaciju(ctx, /*interactive=*/true);
+}
+
+bool isDistributionDue(int n, int hour, int minute)
+{
+    return n > 0 && minute == 0 && hour % n == 0;
+}
+
+void tmrUpdate_Timer(Context& ctx)
+{
+    const platform::LocalTime now = ctx.clock().now();
+    if (!isDistributionDue(ctx.state.sources.hourStep, now.hour, now.minute))
+        return;
+    // Two operations on the same folders and matrices would spoil each other's work.
+    if (ctx.state.operationRunning) {
+        ctx.state.distributionPending = true;
+        return;
+    }
+    const OperationScope running(ctx.state);
+    PrenesiNaLokaciju(ctx, /*interactive=*/false);
+}
+
+void runPendingDistribution(Context& ctx)
+{
+    AppState& s = ctx.state;
+    if (!s.distributionPending || s.operationRunning)
+        return;
+    s.distributionPending = false;
+    const OperationScope running(s);
+    PrenesiNaLokaciju(ctx, /*interactive=*/false);
+}
+
+void tmrPrijenos_Timer(Context& ctx)
+{
+    double elapsed = ctx.clock().now().secondsSinceMidnight() - ctx.state.transferStart;
+    // Seconds since midnight start again at 0: a copy running across midnight goes on counting.
+    if (elapsed < 0)
+        elapsed += kSecondsPerDay;
+    ctx.window.setTransferTime(transferTimeText(elapsed));
+}
+
+QString transferTimeText(double elapsedSeconds)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString number = locale.toString(elapsedSeconds, 'f', 2);
+    // "#.00" has no digit before the separator below one second: ".50".
+    if (number.startsWith(QLatin1Char('0')))
+        number.remove(0, 1);
+    return QStringLiteral("Vrijeme prijenosa: ") + number + QStringLiteral(" s");
+}
+
+} // namespace tarvino
