@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ForwardingWindow.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
 #include "plan/FolderLayout.h"
@@ -18,38 +19,23 @@ namespace tarvino::test {
 
 /// Forwards to the recording window and notes how many journal lines had been
 /// written when each box came up, so a test can tell the line came first.
-class JournalledWindow final : public WindowPort {
+class JournalledWindow final : public ForwardingWindow {
 public:
-    JournalledWindow(RecordingWindow& inner, const TestInstallation& inst) : m_inner(inner), m_inst(inst) {}
+    JournalledWindow(RecordingWindow& inner, const TestInstallation& inst) : ForwardingWindow(inner), m_inst(inst) {}
 
     void message(const QString& text, Icon icon, const QString& title = {}) override
     {
         journalAtBox << m_inst.journal().size();
-        m_inner.message(text, icon, title);
+        ForwardingWindow::message(text, icon, title);
     }
     Answer question(const QString& text) override
     {
         journalAtBox << m_inst.journal().size();
-        const Answer answer = m_inner.question(text);
+        const Answer answer = ForwardingWindow::question(text);
         if (onQuestion)
             onQuestion();
         return answer;
     }
-    void setStatus(Panel panel, const QString& text) override { m_inner.setStatus(panel, text); }
-    QString status(Panel panel) const override { return m_inner.status(panel); }
-    void setActionPane(const QString& text) override { m_inner.setActionPane(text); }
-    void setErrorPane(const QString& text) override { m_inner.setErrorPane(text); }
-    void showProgress(double minimum, double maximum) override { m_inner.showProgress(minimum, maximum); }
-    void setProgress(double value) override { m_inner.setProgress(value); }
-    double progress() const override { return m_inner.progress(); }
-    void hideProgress() override { m_inner.hideProgress(); }
-    void selectTab(int index) override { m_inner.selectTab(index); }
-    int currentTab() const override { return m_inner.currentTab(); }
-    void showPlan(const std::vector<PlanGridRow>& rows) override { m_inner.showPlan(rows); }
-    void markPlanRow(const QString& name, int stage) override { m_inner.markPlanRow(name, stage); }
-    void setUpdateEnabled(bool enabled) override { m_inner.setUpdateEnabled(enabled); }
-    void showFolderText(int index, const QString& text) override { m_inner.showFolderText(index, text); }
-    void processEvents() override { m_inner.processEvents(); }
 
     /// Journal length at each box or question, in order.
     QList<qsizetype> journalAtBox;
@@ -57,7 +43,6 @@ public:
     std::function<void()> onQuestion;
 
 private:
-    RecordingWindow& m_inner;
     const TestInstallation& m_inst;
 };
 

@@ -1,5 +1,6 @@
 #include "TestCertificates.h"
 #include "TestHttpServer.h"
+#include "ForwardingWindow.h"
 #include "TestInstallation.h"
 #include "transfer/FileFetcher.h"
 
@@ -53,33 +54,16 @@ struct Site {
 };
 
 // Passes everything to the recording window and keeps every text of panel 2.
-class PanelTwoLog final : public WindowPort {
+class PanelTwoLog final : public ForwardingWindow {
 public:
-    explicit PanelTwoLog(RecordingWindow& w) : inner(w) {}
-    void message(const QString& text, Icon icon, const QString& title) override { inner.message(text, icon, title); }
-    Answer question(const QString& text) override { return inner.question(text); }
+    explicit PanelTwoLog(RecordingWindow& w) : ForwardingWindow(w) {}
     void setStatus(Panel panel, const QString& text) override
     {
         if (panel == Panel::State)
             states << text;
-        inner.setStatus(panel, text);
+        ForwardingWindow::setStatus(panel, text);
     }
-    QString status(Panel panel) const override { return inner.status(panel); }
-    void setActionPane(const QString& text) override { inner.setActionPane(text); }
-    void setErrorPane(const QString& text) override { inner.setErrorPane(text); }
-    void showProgress(double minimum, double maximum) override { inner.showProgress(minimum, maximum); }
-    void setProgress(double value) override { inner.setProgress(value); }
-    double progress() const override { return inner.progress(); }
-    void hideProgress() override { inner.hideProgress(); }
-    void selectTab(int index) override { inner.selectTab(index); }
-    int currentTab() const override { return inner.currentTab(); }
-    void showPlan(const std::vector<PlanGridRow>& rows) override { inner.showPlan(rows); }
-    void markPlanRow(const QString& name, int stage) override { inner.markPlanRow(name, stage); }
-    void setUpdateEnabled(bool enabled) override { inner.setUpdateEnabled(enabled); }
-    void showFolderText(int index, const QString& text) override { inner.showFolderText(index, text); }
-    void processEvents() override { inner.processEvents(); }
 
-    RecordingWindow& inner;
     QStringList states;
 };
 

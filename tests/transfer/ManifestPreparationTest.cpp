@@ -1,4 +1,5 @@
 #include "TestHttpServer.h"
+#include "ForwardingWindow.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
 #include "transfer/CheckCommand.h"
@@ -59,33 +60,16 @@ struct Workstation {
 
 // The recording window, with a chance to act when the fetcher clears status panel 1
 // at the end of a fetch.
-class FetchEndWindow final : public WindowPort {
+class FetchEndWindow final : public ForwardingWindow {
 public:
-    explicit FetchEndWindow(RecordingWindow& w) : inner(w) {}
-    void message(const QString& text, Icon icon, const QString& title) override { inner.message(text, icon, title); }
-    Answer question(const QString& text) override { return inner.question(text); }
+    explicit FetchEndWindow(RecordingWindow& w) : ForwardingWindow(w) {}
     void setStatus(Panel panel, const QString& text) override
     {
-        inner.setStatus(panel, text);
+        ForwardingWindow::setStatus(panel, text);
         if (panel == Panel::Action && text.isEmpty() && onFetchEnd)
             onFetchEnd();
     }
-    QString status(Panel panel) const override { return inner.status(panel); }
-    void setActionPane(const QString& text) override { inner.setActionPane(text); }
-    void setErrorPane(const QString& text) override { inner.setErrorPane(text); }
-    void showProgress(double minimum, double maximum) override { inner.showProgress(minimum, maximum); }
-    void setProgress(double value) override { inner.setProgress(value); }
-    double progress() const override { return inner.progress(); }
-    void hideProgress() override { inner.hideProgress(); }
-    void selectTab(int index) override { inner.selectTab(index); }
-    int currentTab() const override { return inner.currentTab(); }
-    void showPlan(const std::vector<PlanGridRow>& rows) override { inner.showPlan(rows); }
-    void markPlanRow(const QString& name, int stage) override { inner.markPlanRow(name, stage); }
-    void setUpdateEnabled(bool enabled) override { inner.setUpdateEnabled(enabled); }
-    void showFolderText(int index, const QString& text) override { inner.showFolderText(index, text); }
-    void processEvents() override { inner.processEvents(); }
 
-    RecordingWindow& inner;
     std::function<void()> onFetchEnd;
 };
 
