@@ -153,7 +153,7 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     int lastState = -1;
 
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
-    reply->setReadBufferSize(qEnvironmentVariableIsSet("RB") ? qgetenv("RB").toLongLong() : kReadBufferSize);
+    reply->setReadBufferSize(kReadBufferSize);
 
     auto state = [&](int s) {
         if (hooks.state && s != lastState) {
