@@ -11,36 +11,35 @@ namespace {
 
 constexpr double kSecondsPerDay = 24 * 60 * 60;
 
-void updateSequence(Context& ctx, bool trial)
+bool updateSequence(Context& ctx, bool trial)
 {
     AppState& s = ctx.state;
     if (s.operationRunning)
-        return;
+        return false;
     const OperationScope running(s);
     s.trialRun = trial;
     s.manifestFailed = !PripremiVerzijaTXT(ctx);
-    if (!s.manifestFailed)
-        DownloadIUpdate(ctx);
+    return !s.manifestFailed && DownloadIUpdate(ctx);
 }
 
 } // namespace
 
-void cmdDownloadAndUpdate_Click(Context& ctx)
+bool cmdDownloadAndUpdate_Click(Context& ctx)
 {
-    updateSequence(ctx, /*trial=*/false);
+    return updateSequence(ctx, /*trial=*/false);
 }
 
-void cmdProbnaAžuriranja_Click(Context& ctx)
+bool cmdProbnaAžuriranja_Click(Context& ctx)
 {
-    updateSequence(ctx, /*trial=*/true);
+    return updateSequence(ctx, /*trial=*/true);
 }
 
-void cmdDownlNaLokaciju_Click(Context& ctx)
+bool cmdDownlNaLokaciju_Click(Context& ctx)
 {
     if (ctx.state.operationRunning)
-        return;
+        return false;
     const OperationScope running(ctx.state);
-    PrenesiNaLokaciju(ctx, /*interactive=*/true);
+    return PrenesiNaLokaciju(ctx, /*interactive=*/true);
 }
 
 bool isDistributionDue(int n, int hour, int minute)

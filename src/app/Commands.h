@@ -5,11 +5,12 @@
 namespace tarvino {
 
 /// The update button: the normal channel's manifest and plan, then the update run.
-void cmdDownloadAndUpdate_Click(Context& ctx);
+/// True when new programs were installed.
+bool cmdDownloadAndUpdate_Click(Context& ctx);
 /// The trial-update button: the same on the trial channel.
-void cmdProbnaAžuriranja_Click(Context& ctx);
-/// The distribution button: the distribution with its summary box.
-void cmdDownlNaLokaciju_Click(Context& ctx);
+bool cmdProbnaAžuriranja_Click(Context& ctx);
+/// The distribution button: the distribution with its summary box. True when it succeeded.
+bool cmdDownlNaLokaciju_Click(Context& ctx);
 
 /// Each tick of `tmrUpdate`: on the full hour of every hour that is a multiple of
 /// the hour step, the distribution runs without its summary. One that falls due

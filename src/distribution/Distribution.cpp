@@ -341,13 +341,13 @@ bool DownloadNaLokaciju(Context& ctx, bool interactive)
     return result;
 }
 
-void PrenesiNaLokaciju(Context& ctx, bool interactive)
+bool PrenesiNaLokaciju(Context& ctx, bool interactive)
 {
     const bool ok = DownloadNaLokaciju(ctx, interactive);
     ctx.window.stopTransferTimer();
     ctx.window.hideProgress();
     if (!interactive)
-        return;
+        return ok;
 
     const AppState& s = ctx.state;
     const QString folder = s.sources.folders[DistributionFolderBox];
@@ -368,6 +368,7 @@ void PrenesiNaLokaciju(Context& ctx, bool interactive)
                                CRLF + ctx.window.transferTime() + CRLF + total,
                            Icon::Exclamation);
     }
+    return ok;
 }
 
 } // namespace tarvino

@@ -17,6 +17,7 @@ bool DownloadNaLokaciju(Context& ctx, bool interactive);
 
 /// Runs `DownloadNaLokaciju`, stops `tmrPrijenos`, hides the progress bar and, when
 /// interactive, tells the operator how it ended, with the time and the total fetched.
-void PrenesiNaLokaciju(Context& ctx, bool interactive);
+/// Returns what `DownloadNaLokaciju` returned.
+bool PrenesiNaLokaciju(Context& ctx, bool interactive);
 
 } // namespace tarvino

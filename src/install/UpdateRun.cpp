@@ -28,12 +28,13 @@ void writeSetting(Context& ctx, const QString& path, std::uint32_t value)
 
 } // namespace
 
-void DownloadIUpdate(Context& ctx)
+bool DownloadIUpdate(Context& ctx)
 {
     AppState& s = ctx.state;
     if (s.manifestFailed)
-        return;
+        return false;
 
+    bool installed = false;
     const bool fetched = fromNetworkFolder(s) ? SnimitiSaMrežneLokacije(ctx) : SnimitiSaInterneta(ctx);
     StatusAkcija(ctx, QString());
     ctx.window.hideProgress();
@@ -46,14 +47,15 @@ void DownloadIUpdate(Context& ctx)
             QStringLiteral("Da bi instalirali nove programe morate zatvoriti sve otvorene Tarvino programe!") + CRLF +
             QStringLiteral("Želite li izvršiti ažuriranje/instaliranje novih programa?"));
         if (answer == Answer::No)
-            return;
+            return false;
 
         writeSetting(ctx, kMagnificationDenominator, 1);
         writeSetting(ctx, kMagnificationNumerator, 12);
 
         InstallationHooks hooks;
         hooks.pripremiVerzijaTXT = [](Context& c) { return PripremiVerzijaTXT(c); };
-        const QString outcome = UpdatePrograma(ctx, hooks)
+        installed = UpdatePrograma(ctx, hooks);
+        const QString outcome = installed
                                     ? QStringLiteral("Uspješno instalirani novi programi!")
                                     : QStringLiteral("Programi nisu uspješno instalirani. Kontaktirajte Tarvino i "
                                                      "prenesite im ove informacije!");
@@ -62,6 +64,7 @@ void DownloadIUpdate(Context& ctx)
     }
 
     LogirajGrešku(ctx, QStringLiteral("********************* KRAJ UPDATE"));
+    return installed;
 }
 
 } // namespace tarvino

@@ -14,7 +14,8 @@ inline const QString kMagnificationNumerator = QStringLiteral(
 /// manifest and the plan: fetches every planned file from the network folder or
 /// the update server of the channel in use, asks the operator, writes the report
 /// designer's settings, installs and tells the operator how it ended. Does nothing
-/// when the manifest preparation of this command failed.
-void DownloadIUpdate(Context& ctx);
+/// when the manifest preparation of this command failed. True when the new
+/// programs were installed.
+bool DownloadIUpdate(Context& ctx);
 
 } // namespace tarvino
