@@ -12,11 +12,6 @@ namespace {
 
 const QString kPrefix = QStringLiteral("cmdDownloadAndUpdate_Click ");
 
-bool fromNetworkFolder(const AppState& s)
-{
-    return (s.trialRun ? s.sources.trialOption : s.sources.regularOption) == NetworkFolder;
-}
-
 // A value that cannot be written only costs the report export its magnification.
 void writeSetting(Context& ctx, const QString& path, std::uint32_t value)
 {
@@ -35,7 +30,7 @@ bool DownloadIUpdate(Context& ctx)
         return false;
 
     bool installed = false;
-    const bool fetched = fromNetworkFolder(s) ? SnimitiSaMrežneLokacije(ctx) : SnimitiSaInterneta(ctx);
+    const bool fetched = usesNetworkSource(s) ? SnimitiSaMrežneLokacije(ctx) : SnimitiSaInterneta(ctx);
     StatusAkcija(ctx, QString());
     ctx.window.hideProgress();
 
