@@ -138,6 +138,16 @@ QByteArray contentOf(const QString& name, const Version& v)
     return bytes;
 }
 
+// Programs and components grown by `extraBytes` each, for timing an update on
+// files of a realistic size; scripts and help files keep theirs.
+Version grown(const QString& name, Version v, std::int64_t extraBytes)
+{
+    const QString ext = extensionOf(name);
+    if (ext == QLatin1String("exe") || ext == QLatin1String("dll") || ext == QLatin1String("ocx"))
+        v.size += extraBytes;
+    return v;
+}
+
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
@@ -170,7 +180,10 @@ QString manifestLine(const QString& name, const Version& v, std::int64_t packedS
 
 class Packer {
 public:
-    Packer(QString sevenZip, QString stagingRoot) : m_sevenZip(std::move(sevenZip)), m_root(std::move(stagingRoot)) {}
+    Packer(QString sevenZip, QString stagingRoot, QString level)
+        : m_sevenZip(std::move(sevenZip)), m_root(std::move(stagingRoot)), m_level(std::move(level))
+    {
+    }
 
     // Publishes `content` of `name` as `archive` and returns the published size.
     std::int64_t pack(const QString& name, const QByteArray& content, const QString& archive)
@@ -200,7 +213,7 @@ public:
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
         // One thread: the compressed stream then does not depend on the machine's cores.
-        process.start(m_sevenZip, {QStringLiteral("a"), QStringLiteral("-t7z"), QStringLiteral("-mx=5"),
+        process.start(m_sevenZip, {QStringLiteral("a"), QStringLiteral("-t7z"), m_level,
                                    QStringLiteral("-mmt=1"), QStringLiteral("-bd"), QStringLiteral("-y"),
                                    QDir::toNativeSeparators(archive), name});
         if (!process.waitForStarted())
@@ -215,39 +228,42 @@ public:
 private:
     QString m_sevenZip;
     QString m_root;
+    QString m_level;
     int m_next = 0;
 };
 
-void writeInstallation(const QString& folder, Packer& packer, const QString& staging)
+void writeInstallation(const QString& folder, Packer& packer, const QString& staging, std::int64_t extraBytes)
 {
     QStringList lines;
     for (const Item& item : suite()) {
         if (!item.installed)
             continue;
-        const QByteArray content = contentOf(item.name, *item.installed);
+        const Version v = grown(item.name, *item.installed, extraBytes);
+        const QByteArray content = contentOf(item.name, v);
         writeFile(installedPath(folder, item.name), content);
         // Column 4 of an installed manifest is the packed size of the release it came from.
         const std::int64_t packed =
             packer.pack(item.name, content, staging + QStringLiteral("/installed/") + archiveName(item.name));
-        lines << manifestLine(item.name, *item.installed, packed);
+        lines << manifestLine(item.name, v, packed);
     }
     writeFile(folder + QStringLiteral("/Verzije.txt"), manifestBytes(lines));
     writeFile(folder + QStringLiteral("/TeamViewerQS.exe"),
               contentOf(QStringLiteral("TeamViewerQS.exe"), Version {15, 0, 0, 7000}));
 }
 
-void writePublished(const QString& folder, Release release, Packer& packer)
+void writePublished(const QString& folder, Release release, Packer& packer, std::int64_t extraBytes)
 {
     QStringList lines;
     QStringList notes;
     for (const Item& item : suite()) {
-        const std::optional<Version>& v = versionIn(item, release);
-        if (!v)
+        const std::optional<Version>& listed = versionIn(item, release);
+        if (!listed)
             continue;
+        const Version v = grown(item.name, *listed, extraBytes);
         const std::int64_t packed =
-            packer.pack(item.name, contentOf(item.name, *v), folder + QLatin1Char('/') + archiveName(item.name));
-        lines << manifestLine(item.name, *v, packed);
-        notes << QStringLiteral("%1 %2.%3.%4").arg(item.name).arg(v->major).arg(v->minor).arg(v->revision);
+            packer.pack(item.name, contentOf(item.name, v), folder + QLatin1Char('/') + archiveName(item.name));
+        lines << manifestLine(item.name, v, packed);
+        notes << QStringLiteral("%1 %2.%3.%4").arg(item.name).arg(v.major).arg(v.minor).arg(v.revision);
     }
     writeFile(folder + QStringLiteral("/Verzije.txt"), manifestBytes(lines));
     writeFile(folder + QStringLiteral("/VerzijeU.txt"), manifestBytes(notes));
@@ -283,6 +299,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption sevenZip(QStringLiteral("7za"), QStringLiteral("7-Zip program to pack with (default: 7za)."),
                                       QStringLiteral("program"), QStringLiteral("7za"));
     parser.addOption(sevenZip);
+    const QCommandLineOption sizeMiB(
+        QStringLiteral("size-mib"),
+        QStringLiteral("Make every program and component this many MiB larger, packed faster (-mx=1), for "
+                       "benchmarks (default: 0, the small sample)."),
+        QStringLiteral("MiB"), QStringLiteral("0"));
+    parser.addOption(sizeMiB);
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("Folder to write the sample into."));
     if (!parser.parse(QCoreApplication::arguments())) {
         QTextStream(stderr) << parser.errorText() << "\n\n" << parser.helpText();
@@ -296,6 +318,14 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    bool sizeOk = false;
+    const int mib = parser.value(sizeMiB).toInt(&sizeOk);
+    if (!sizeOk || mib < 0 || mib > 4096) {
+        QTextStream(stderr) << "--size-mib needs a whole number from 0 to 4096.\n";
+        return 2;
+    }
+    const std::int64_t extraBytes = std::int64_t {mib} << 20;
+
     const QString output = QDir(positional.front()).absolutePath();
     if (!isEmptyOrAbsent(output)) {
         QTextStream(stderr) << "The output folder is not empty: " << output << '\n';
@@ -308,11 +338,13 @@ int main(int argc, char* argv[])
     }
 
     try {
-        Packer packer(parser.value(sevenZip), staging.path());
-        writeInstallation(output + QStringLiteral("/install"), packer, staging.path());
+        // Large files at the usual level would take minutes to pack.
+        Packer packer(parser.value(sevenZip), staging.path(),
+                      extraBytes > 0 ? QStringLiteral("-mx=1") : QStringLiteral("-mx=5"));
+        writeInstallation(output + QStringLiteral("/install"), packer, staging.path(), extraBytes);
         const QString server = output + QStringLiteral("/www/download/Verzija23");
-        writePublished(server, Release::Regular, packer);
-        writePublished(server + QStringLiteral("/Probna"), Release::Trial, packer);
+        writePublished(server, Release::Regular, packer, extraBytes);
+        writePublished(server + QStringLiteral("/Probna"), Release::Trial, packer, extraBytes);
     } catch (const Failure& failure) {
         QTextStream(stderr) << failure.text() << '\n';
         return 1;
