@@ -32,10 +32,14 @@ QString timestamp(const platform::LocalTime& now)
 
 } // namespace
 
+QString journalFolder(const AppState& state)
+{
+    return withSeparator(state.programFolder) + QStringLiteral("Update") + separator();
+}
+
 QString journalPath(const AppState& state)
 {
-    return withSeparator(state.programFolder) + QStringLiteral("Update") + separator() +
-           QStringLiteral("Update.log");
+    return journalFolder(state) + QStringLiteral("Update.log");
 }
 
 void LogirajGrešku(Context& ctx, const QString& message)

@@ -24,5 +24,7 @@ void showCollectedMessages(Context& ctx);
 
 /// The journal's path: the program's folder + "Update" + separator + "Update.log".
 QString journalPath(const AppState& state);
+/// The folder of the journal (the program's "Update" folder), ending in the separator.
+QString journalFolder(const AppState& state);
 
 } // namespace tarvino

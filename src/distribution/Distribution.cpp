@@ -319,6 +319,11 @@ bool DownloadNaLokaciju(Context& ctx, bool interactive)
     AppState& s = ctx.state;
     Run run {ctx, interactive, {}, {}};
 
+    // The journal never creates its folder and only the check does; on a workstation
+    // that has only ever distributed, every journal line would otherwise be a box.
+    if (!ctx.files().folderExists(native(journalFolder(s))))
+        ctx.files().createFolder(native(journalFolder(s)));
+
     if (!prepareFolders(run) || !fetchManifests(run) || !chooseMode(run))
         return false;
 

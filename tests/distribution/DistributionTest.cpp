@@ -209,6 +209,20 @@ TEST(Distribution, UnattendedRunStillAsksBeforeCopyingEverything)
     EXPECT_TRUE(site.inst.window.messages.empty());
 }
 
+TEST(Distribution, WorkstationThatNeverCheckedStillKeepsItsJournal)
+{
+    Site site;
+    QDir(site.inst.path(QStringLiteral("Update"))).removeRecursively();
+    site.items = {{QStringLiteral("Racuni.exe")}};
+    site.publish();
+    site.inst.window.answer({Answer::Yes});
+
+    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
+
+    EXPECT_TRUE(site.inst.window.messages.empty());
+    EXPECT_FALSE(site.inst.journal().isEmpty());
+}
+
 TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
 {
     Site site;
