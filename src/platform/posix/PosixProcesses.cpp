@@ -35,8 +35,9 @@ std::optional<std::string> locate(const std::string& program)
         const std::size_t end = path.find(':', start);
         std::string folder = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (folder.empty())
-            folder = ".";
-        const std::string candidate = folder + '/' + program;
+            folder.push_back('.');
+        std::string candidate = std::move(folder);
+        candidate.append(1, '/').append(program);
         if (isExecutableFile(candidate))
             return candidate;
         if (end == std::string::npos)
