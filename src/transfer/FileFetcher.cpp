@@ -27,10 +27,12 @@ namespace tarvino {
 namespace {
 
 // What the reply may hold in memory before it waits for us to write it out; the
-// file streams through this, however large it is.
-constexpr qint64 kReadBufferSize = 1 << 20;
-// Pieces go from the reply to the file through one buffer, allocated once.
-constexpr qint64 kChunkSize = 256 * 1024;
+// file streams through this, however large it is. Smaller buffers stall the
+// network thread while the window's thread writes.
+constexpr qint64 kReadBufferSize = 8 << 20;
+// Pieces go from the reply to the file through one buffer, allocated once, and only
+// once this much has come: a write per network packet would cost more than the packet.
+constexpr qint64 kChunkSize = 1 << 20;
 
 const QString kRaisedHead = QStringLiteral("DownInet: Greška u downloadu datoteke: ");
 
@@ -234,7 +236,9 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     QObject::connect(r, &QNetworkReply::readyRead, &loop, [&] {
         alive();
         state(ResponseReceived);
-        drain();
+        // What is left when the reply ends is drained after the loop.
+        if (reply->bytesAvailable() >= kChunkSize)
+            drain();
     });
     QObject::connect(r, &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
         alive();
