@@ -60,6 +60,15 @@ bool isPlanned(const Matrix& plan, int row)
     return !plan.at(row, 0).text().isEmpty() && plan.at(row, 6).number() == 1;
 }
 
+bool hasPlannedRow(const Matrix& plan)
+{
+    for (int i = 0; i < Matrix::Rows; ++i) {
+        if (isPlanned(plan, i))
+            return true;
+    }
+    return false;
+}
+
 bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
 {
     AppState& s = ctx.state;
@@ -161,10 +170,7 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         files.deleteFile(oldPlanFile, /*force=*/true);
 
     fillGrid(ctx);
-    bool anyPlanned = false;
-    for (int i = 0; i < Matrix::Rows && !anyPlanned; ++i)
-        anyPlanned = isPlanned(s.plan, i);
-    if (!anyPlanned) {
+    if (!hasPlannedRow(s.plan)) {
         StatusAkcija(ctx, QStringLiteral("Nema novih verzija Tarvino programa!"));
         result = false;
     }

@@ -29,5 +29,7 @@ void OznačiStavkuPlana(Context& ctx, const QString& name, int stage);
 
 /// Whether a plan-matrix row is to be fetched and installed.
 bool isPlanned(const Matrix& plan, int row);
+/// Whether any row of the plan matrix is.
+bool hasPlannedRow(const Matrix& plan);
 
 } // namespace tarvino

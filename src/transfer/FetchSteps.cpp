@@ -48,13 +48,19 @@ bool Run::fail(const QString& message, bool box) const
     return false;
 }
 
-int firstPlannedRow(const Context& ctx)
+bool begin(const Run& run)
 {
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (isPlanned(ctx.state.plan, i))
-            return i;
+    Context& ctx = run.ctx;
+    AppState& s = ctx.state;
+    s.actionMessages.clear();
+    s.errorMessages.clear();
+    if (!hasPlannedRow(s.plan)) {
+        ctx.window.message(QStringLiteral("Nema novih verzija progama!"), Icon::Exclamation);
+        return false;
     }
-    return -1;
+    PostaviProgBar(ctx, 0, static_cast<double>(s.totalPackedSize));
+    run.journal(QStringLiteral("Početak"));
+    return true;
 }
 
 bool verifyAndUnpack(const Run& run, int row, const QString& packed)

@@ -22,8 +22,10 @@ struct Run {
     bool fail(const QString& message, bool box) const;
 };
 
-/// The first planned row, or -1 when the plan holds none.
-int firstPlannedRow(const Context& ctx);
+/// The start of either run: empties the collected messages and, with at least one
+/// planned row, sets the progress bar to the packed total and journals "Početak".
+/// Without a planned row it tells the operator and returns false.
+bool begin(const Run& run);
 
 /// From the packed file's arrival in the Update folder to its unpacking: size
 /// against column 4, the ". OK." line, the progress bar, stage 2, `Unzipaj`.

@@ -16,14 +16,8 @@ bool SnimitiSaInterneta(Context& ctx)
     platform::FileSystem& files = ctx.files();
     const fetch::Run run{ctx, QStringLiteral("SnimitiSaInterneta - ")};
 
-    s.actionMessages.clear();
-    s.errorMessages.clear();
-    if (fetch::firstPlannedRow(ctx) < 0) {
-        ctx.window.message(QStringLiteral("Nema novih verzija progama!"), Icon::Exclamation);
+    if (!fetch::begin(run))
         return false;
-    }
-    PostaviProgBar(ctx, 0, static_cast<double>(s.totalPackedSize));
-    run.journal(QStringLiteral("Početak"));
 
     for (int i = 0; i < Matrix::Rows; ++i) {
         if (!isPlanned(s.plan, i))
