@@ -13,9 +13,6 @@
 namespace tarvino {
 namespace {
 
-const QString kVerzije = QStringLiteral("Verzije.txt");
-const QString kVerzijeU = QStringLiteral("VerzijeU.txt");
-const QString kTeamViewer = QStringLiteral("TeamViewerQS.exe");
 // Two prefixes: the manifests use the first, the rows the second.
 const QString kHead = QStringLiteral("Download na lokaciju- ");
 const QString kRowHead = QStringLiteral("Download na lokaciju - ");
@@ -87,8 +84,9 @@ bool prepareFolders(Run& run)
 
     run.staging = run.folder + QStringLiteral("Update") + separator();
     if (!ctx.files().folderExists(native(run.staging)) && !ctx.files().createFolder(native(run.staging))) {
-        run.tell(QStringLiteral("Nastala je greška u kreiranju Update direktorije! Program za skidanje novih programa "
-                                "mora prestati sa radom. Vjerojatno nemate administratorska prava."));
+        run.tell(QStringLiteral(
+            "Nastala je greška u kreiranju Update direktorije! Program za skidanje novih programa "
+            "mora prestati sa radom. Vjerojatno nemate administratorska prava."));
         ctx.platform.system().endProgram(0);
     }
     return true;
@@ -100,41 +98,52 @@ bool fetchManifests(Run& run)
     Context& ctx = run.ctx;
     platform::FileSystem& files = ctx.files();
 
-    if (!DownFile(ctx, kVerzije, run.staging)) {
-        return run.fail(kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa "
-                                              "internetom i pokušajte ponovno!") + kStop);
+    if (!DownFile(ctx, kManifestFile, run.staging)) {
+        return run.fail(
+            kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa "
+                                  "internetom i pokušajte ponovno!") +
+                       kStop);
     }
-    if (!files.fileExists(native(run.staging + kVerzije))) {
-        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u ") + run.staging);
-        run.tell(QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ") + run.staging, Icon::None);
+    if (!files.fileExists(native(run.staging + kManifestFile))) {
+        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u ") +
+                               run.staging);
+        run.tell(QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ") + run.staging,
+                 Icon::None);
         return false;
     }
 
-    if (!DownFile(ctx, kVerzijeU, run.staging)) {
-        return run.fail(kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta VerzijeU! Provjerite "
-                                              "vezu sa internetom i pokušajte ponovno!") + kStop);
+    if (!DownFile(ctx, kSecondManifestFile, run.staging)) {
+        return run.fail(
+            kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta VerzijeU! Provjerite "
+                                  "vezu sa internetom i pokušajte ponovno!") +
+                       kStop);
     }
-    if (!files.fileExists(native(run.staging + kVerzijeU)))
-        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta VerzijeU.txt ali one ne postoje u ") + run.staging);
+    if (!files.fileExists(native(run.staging + kSecondManifestFile)))
+        LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta VerzijeU.txt ali one ne postoje u ") +
+                               run.staging);
 
-    if (!files.fileExists(native(run.folder + kTeamViewer))) {
-        if (!DownFile(ctx, kTeamViewer, run.folder)) {
+    if (!files.fileExists(native(run.folder + kRemoteSupportProgram))) {
+        if (!DownFile(ctx, kRemoteSupportProgram, run.folder)) {
             // Only a convenience for the operator: the release goes on without it.
-            run.fail(kHead, QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
-                                           "internetom i pokušajte ponovno!"));
-        } else if (!files.fileExists(native(run.folder + kTeamViewer))) {
-            LogirajGrešku(ctx, kHead + QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
-                                   run.folder);
+            run.fail(kHead,
+                     QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
+                                    "internetom i pokušajte ponovno!"));
+        } else if (!files.fileExists(native(run.folder + kRemoteSupportProgram))) {
+            LogirajGrešku(
+                ctx, kHead + QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
+                         run.folder);
         }
     }
 
-    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kVerzije)) {
-        return run.fail(QString(), QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu.") +
-                                       kStop);
+    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kManifestFile)) {
+        return run.fail(QString(),
+                        QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu.") +
+                            kStop);
     }
 
     if (!files.folderExists(native(run.folder))) {
-        run.tell(QStringLiteral("Ne postoji direktorija: ") + run.folder + QStringLiteral(" ili niste spojeni!") + CRLF +
+        run.tell(QStringLiteral("Ne postoji direktorija: ") + run.folder +
+                     QStringLiteral(" ili niste spojeni!") + CRLF +
                      QStringLiteral("Prekida se sa prebacivanjem!"),
                  Icon::None);
         return false;
@@ -147,20 +156,22 @@ bool chooseMode(Run& run)
 {
     Context& ctx = run.ctx;
     AppState& s = ctx.state;
-    if (!ctx.files().fileExists(native(run.folder + kVerzije))) {
+    if (!ctx.files().fileExists(native(run.folder + kManifestFile))) {
         // Asked in an unattended run too: copying a whole release is not done unasked.
-        const Answer answer = ctx.window.question(QStringLiteral("Ne postoji datoteka: ") + run.folder +
-                                                  QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li "
-                                                                 "nastaviti sa download-om?"));
+        const Answer answer =
+            ctx.window.question(QStringLiteral("Ne postoji datoteka: ") + run.folder +
+                                QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li "
+                                               "nastaviti sa download-om?"));
         if (answer == Answer::No)
             return false;
         run.allCopy = true;
         OčistiMatricu(s.installed);
         return true;
     }
-    if (!UčitajUMatricu(ctx, s.installed, run.folder + kVerzije)) {
-        s.currentMessage = QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu. Kopiraju se "
-                                          "sve datoteke! Želite li nastaviti? ");
+    if (!UčitajUMatricu(ctx, s.installed, run.folder + kManifestFile)) {
+        s.currentMessage =
+            QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu. Kopiraju se "
+                           "sve datoteke! Želite li nastaviti? ");
         LogirajGrešku(ctx, s.currentMessage);
         run.allCopy = true;
         return true;
@@ -181,19 +192,21 @@ bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
     for (int c = 1; c <= 3 && !must; ++c)
         must = columnValue(s.plan.at(i, c).text()) > columnValue(s.installed.at(j, c).text());
     if (!must && helpOrControl)
-        must = bytes(s.plan, i, 5) > bytes(s.installed, j, 5) || bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
+        must =
+            bytes(s.plan, i, 5) > bytes(s.installed, j, 5) || bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
 
     if (!must) {
         const std::int64_t expected = bytes(s.plan, i, 4);
         const std::optional<std::uint64_t> size = run.ctx.files().fileSize(native(run.folder + packed));
         if (!size) {
-            appendLine(s.errorMessages,
-                       QStringLiteral("Nije nađena 7z datoteka: ") + packed + QStringLiteral(" pa se mora napraviti"));
+            appendLine(s.errorMessages, QStringLiteral("Nije nađena 7z datoteka: ") + packed +
+                                            QStringLiteral(" pa se mora napraviti"));
             must = true;
         } else if (!sameSize(size, expected)) {
             appendLine(s.errorMessages, QStringLiteral("Nađena 7z datoteka: ") + packed +
-                                            QStringLiteral(" ali je veličina različita ") + QString::number(*size) +
-                                            QStringLiteral(" Novi: ") + QString::number(expected) +
+                                            QStringLiteral(" ali je veličina različita ") +
+                                            QString::number(*size) + QStringLiteral(" Novi: ") +
+                                            QString::number(expected) +
                                             QStringLiteral(" pa će se prekopirati"));
             must = true;
         }
@@ -236,16 +249,17 @@ bool checkSize(Run& run, int i, const QString& packed)
         return false;
     }
     const std::int64_t expected = bytes(s.plan, i, 4);
-    const QString sizes = QStringLiteral("Veličina presnimljene datoteke ") + packed + QStringLiteral(" je ") +
-                          QString::number(*size) + QStringLiteral(", a veličina originalne datoteke je ") +
-                          QString::number(expected);
+    const QString sizes = QStringLiteral("Veličina presnimljene datoteke ") + packed +
+                          QStringLiteral(" je ") + QString::number(*size) +
+                          QStringLiteral(", a veličina originalne datoteke je ") + QString::number(expected);
     if (sameSize(size, expected)) {
         s.currentMessage = sizes + QStringLiteral(". OK.");
         LogirajGrešku(ctx, kRowHead + s.currentMessage);
         return true;
     }
-    s.currentMessage = sizes + QStringLiteral(" i one nisu iste. Moguća greška u prijenosu datoteke. Ponovite postupak. "
-                                              "Nastaviće se prijenos za ostale datoteke!");
+    s.currentMessage =
+        sizes + QStringLiteral(" i one nisu iste. Moguća greška u prijenosu datoteke. Ponovite postupak. "
+                               "Nastaviće se prijenos za ostale datoteke!");
     LogirajGrešku(ctx, kRowHead + s.currentMessage);
     appendLine(s.errorMessages, s.currentMessage);
     run.tell(s.currentMessage);
@@ -298,14 +312,15 @@ bool copyManifests(Run& run)
     Context& ctx = run.ctx;
     AppState& s = ctx.state;
     bool manifestInPlace = true;
-    for (const QString& name : {kVerzije, kVerzijeU}) {
-        const platform::Outcome copied = ctx.files().copyFile(native(run.staging + name), native(run.folder + name));
+    for (const QString& name : {kManifestFile, kSecondManifestFile}) {
+        const platform::Outcome copied =
+            ctx.files().copyFile(native(run.staging + name), native(run.folder + name));
         if (copied) {
             appendLine(s.actionMessages, QStringLiteral("Kopirano ") + name);
         } else {
-            appendLine(s.errorMessages,
-                       QStringLiteral("Greška u kopiranju ") + name + QStringLiteral(" ") + fromNative(copied.description));
-            if (name == kVerzije)
+            appendLine(s.errorMessages, QStringLiteral("Greška u kopiranju ") + name + QStringLiteral(" ") +
+                                            fromNative(copied.description));
+            if (name == kManifestFile)
                 manifestInPlace = false;
         }
     }
@@ -317,7 +332,7 @@ bool copyManifests(Run& run)
 bool DownloadNaLokaciju(Context& ctx, bool interactive)
 {
     AppState& s = ctx.state;
-    Run run {ctx, interactive, {}, {}};
+    Run run{ctx, interactive, {}, {}};
 
     // The journal never creates its folder and only the check does; on a workstation
     // that has only ever distributed, every journal line would otherwise be a box.
@@ -359,19 +374,20 @@ bool PrenesiNaLokaciju(Context& ctx, bool interactive)
     const QString total = QStringLiteral("Ukupno prenesno: ") + QString::number(s.totalTransferred) +
                           QStringLiteral(" bajtova.");
     if (ok) {
-        ctx.window.message(QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder + QStringLiteral(" ") +
-                               CRLF + ctx.window.transferTime() + CRLF + total + CRLF +
+        ctx.window.message(QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder +
+                               QStringLiteral(" ") + CRLF + ctx.window.transferTime() + CRLF + total + CRLF +
                                QStringLiteral("Sada je moguće ažuriranje za ostala računala!"),
                            Icon::Exclamation);
     } else {
-        ctx.window.message(QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") + folder +
-                               QStringLiteral(" pa ažuriranje sa te lokacije nije preporučljivo. Otklonite nastalu "
-                                              "grešku ili kontaktirajte Tarvino.") +
-                               CRLF +
-                               QStringLiteral("Tek kada prijenos prođe bez problema moguće je koristiti ovu "
-                                              "direktoriju za ažuriranje programa!") +
-                               CRLF + ctx.window.transferTime() + CRLF + total,
-                           Icon::Exclamation);
+        ctx.window.message(
+            QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") + folder +
+                QStringLiteral(" pa ažuriranje sa te lokacije nije preporučljivo. Otklonite nastalu "
+                               "grešku ili kontaktirajte Tarvino.") +
+                CRLF +
+                QStringLiteral("Tek kada prijenos prođe bez problema moguće je koristiti ovu "
+                               "direktoriju za ažuriranje programa!") +
+                CRLF + ctx.window.transferTime() + CRLF + total,
+            Icon::Exclamation);
     }
     return ok;
 }

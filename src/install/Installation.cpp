@@ -14,7 +14,6 @@ namespace {
 
 const QString kPrefix = QStringLiteral("UpdatePrograma - ");
 const QString kShortPrefix = QStringLiteral("UpdatePrograma- ");
-const QString kVerzije = QStringLiteral("Verzije.txt");
 const QString kErrorIs = QStringLiteral("Poruka o grešci je: ");
 const QString kGiveUp = QStringLiteral(
     "Program ne može razriješiti problem te će pokušati vratiti staru verziju programa. Ukoliko ne uspije "
@@ -38,7 +37,8 @@ void announce(Context& ctx, const QString& text, bool status = true, bool journa
 
 QString inUseDetail(const QString& head, const QString& name, const platform::Outcome& outcome)
 {
-    return head + name + QStringLiteral("Najvjerojatnije se koristi. ") + CRLF + kErrorIs + described(outcome);
+    return head + name + QStringLiteral("Najvjerojatnije se koristi. ") + CRLF + kErrorIs +
+           described(outcome);
 }
 
 /// Form A: the operator may close the program and try once more.
@@ -49,9 +49,10 @@ bool askRetry(Context& ctx, const QString& head, const QString& name, const plat
     LogirajGrešku(ctx, kPrefix + detail);
     return ctx.window.question(
                detail + CRLF +
-               QStringLiteral("Preporuka je da se prestane koristiti navedeni program i da se pokuša još jednom. "
-                              "Jeste li izašli iz programa i želite li nastaviti sa instalacijom (Da - Yes) ili "
-                              "želite prekinuti sa instalacijom (Ne - No)?")) == Answer::Yes;
+               QStringLiteral(
+                   "Preporuka je da se prestane koristiti navedeni program i da se pokuša još jednom. "
+                   "Jeste li izašli iz programa i želite li nastaviti sa instalacijom (Da - Yes) ili "
+                   "želite prekinuti sa instalacijom (Ne - No)?")) == Answer::Yes;
 }
 
 /// Form B: the retried move failed too.
@@ -133,10 +134,11 @@ bool copyNew(Context& ctx, const QString& home, const QString& name, Backup back
 bool installProgram(Context& ctx, const QString& name)
 {
     const QString& home = ctx.state.installFolder;
-    const Backup backup = backUp(ctx, home, name,
-                                 {QStringLiteral("Backup programa: "), QStringLiteral("Ponovni backup programa: "),
-                                  QStringLiteral("Nastala je greška u premještanju programa: "),
-                                  QStringLiteral("Nastala je greška u ponovnom premještanju programa: ")});
+    const Backup backup =
+        backUp(ctx, home, name,
+               {QStringLiteral("Backup programa: "), QStringLiteral("Ponovni backup programa: "),
+                QStringLiteral("Nastala je greška u premještanju programa: "),
+                QStringLiteral("Nastala je greška u ponovnom premještanju programa: ")});
     return backup != Backup::Failed &&
            copyNew(ctx, home, name, backup, QStringLiteral("Kopiranje novog programa: "),
                    QStringLiteral("Nastala je greška u kopiranju novog programa: "));
@@ -150,10 +152,11 @@ bool installComponent(Context& ctx, const QString& name)
         registrationFailed(ctx, QStringLiteral("Desila se greška u deregistraciji komponente: "), name);
         return false;
     }
-    const Backup backup = backUp(ctx, home, name,
-                                 {QStringLiteral("Backup komponente: "), QStringLiteral("Ponovni backup komponente: "),
-                                  QStringLiteral("Nastala je greška u premještanju komponente: "),
-                                  QStringLiteral("Nastala je greška u ponovnom premještanju komponente: ")});
+    const Backup backup =
+        backUp(ctx, home, name,
+               {QStringLiteral("Backup komponente: "), QStringLiteral("Ponovni backup komponente: "),
+                QStringLiteral("Nastala je greška u premještanju komponente: "),
+                QStringLiteral("Nastala je greška u ponovnom premještanju komponente: ")});
     if (backup == Backup::Failed) {
         // The old component is still in place but no longer registered, and the
         // rollback only knows what reached the backup folder.
@@ -191,7 +194,8 @@ bool guardRunningPrograms(Context& ctx)
             return true;
         const Answer answer = ctx.window.question(
             QStringLiteral("Postoje pokrenuti programi:") + CRLF + open + CRLF +
-            QStringLiteral("Da bi nastavili sa daljom instalacijom moraju se zatvoriti svi otvoreni programi!") +
+            QStringLiteral(
+                "Da bi nastavili sa daljom instalacijom moraju se zatvoriti svi otvoreni programi!") +
             CRLF +
             QStringLiteral("Za nastavak rada (i ponovnu provjeru) pritisnite Da (Yes), za prekid instalacije "
                            "pritisnuti Ne (No) ?"));
@@ -224,10 +228,10 @@ bool prepareBackupFolder(Context& ctx)
         const platform::Outcome emptied = files.deleteMatching(native(backup), "*.*");
         if (files.listFiles(native(backup)).empty())
             return true;
-        ctx.state.currentMessage =
-            QStringLiteral("Nije moguće isprazniti UpdateBackup direktoriju: ") + backup +
-            QStringLiteral(" Ažuriranje se prekida, ništa nije promijenjeno.") + CRLF + QStringLiteral("Greška: ") +
-            described(emptied);
+        ctx.state.currentMessage = QStringLiteral("Nije moguće isprazniti UpdateBackup direktoriju: ") +
+                                   backup +
+                                   QStringLiteral(" Ažuriranje se prekida, ništa nije promijenjeno.") + CRLF +
+                                   QStringLiteral("Greška: ") + described(emptied);
         LogirajGrešku(ctx, kShortPrefix + ctx.state.currentMessage);
         ctx.window.message(ctx.state.currentMessage, Icon::Exclamation);
         return false;
@@ -266,28 +270,30 @@ void promoteManifest(Context& ctx)
     const AppState& s = ctx.state;
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Backup Verzije.txt"));
-    const platform::Outcome saved = files.copyFile(native(s.installFolder + kVerzije), native(s.backupFolder + kVerzije));
+    const platform::Outcome saved =
+        files.copyFile(native(s.installFolder + kManifestFile), native(s.backupFolder + kManifestFile));
     if (!saved)
-        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u premještanju u backup ") + kVerzije + QLatin1Char(' ') +
-                               described(saved));
+        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u premještanju u backup ") + kManifestFile +
+                               QLatin1Char(' ') + described(saved));
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Kopiranje Verzije.txt"));
-    const platform::Outcome copied = files.copyFile(native(s.updateFolder + kVerzije), native(s.installFolder + kVerzije));
+    const platform::Outcome copied =
+        files.copyFile(native(s.updateFolder + kManifestFile), native(s.installFolder + kManifestFile));
     if (copied)
         return;
-    LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u kopiranju ") + kVerzije + QLatin1Char(' ') +
+    LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u kopiranju ") + kManifestFile + QLatin1Char(' ') +
                            described(copied));
     // A copy that broke off part way (a full disk) has cut the installed manifest
     // short, and the saved one goes with the backup folder: it is put back now.
     std::string before;
     std::string now;
-    if (!saved || !files.readFile(native(s.backupFolder + kVerzije), before) ||
-        (files.readFile(native(s.installFolder + kVerzije), now) && now == before))
+    if (!saved || !files.readFile(native(s.backupFolder + kManifestFile), before) ||
+        (files.readFile(native(s.installFolder + kManifestFile), now) && now == before))
         return;
     const platform::Outcome restored =
-        files.copyFile(native(s.backupFolder + kVerzije), native(s.installFolder + kVerzije));
+        files.copyFile(native(s.backupFolder + kManifestFile), native(s.installFolder + kManifestFile));
     if (!restored)
-        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u vraćanju ") + kVerzije + QLatin1Char(' ') +
+        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u vraćanju ") + kManifestFile + QLatin1Char(' ') +
                                described(restored));
 }
 
@@ -300,8 +306,8 @@ void cleanUpdateFolder(Context& ctx)
             LogirajGrešku(ctx, kPrefix + QStringLiteral("Brisanje fajlova ") + pattern);
         const platform::Outcome deleted = ctx.files().deleteMatching(native(ctx.state.updateFolder), p);
         if (!deleted)
-            LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u brisanju fajlova ") + pattern + QStringLiteral(" - ") +
-                                   described(deleted));
+            LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u brisanju fajlova ") + pattern +
+                                   QStringLiteral(" - ") + described(deleted));
     }
 }
 
@@ -311,7 +317,8 @@ void removeBackupFolder(Context& ctx)
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Brisanje direktorije ") + backup);
     const platform::Outcome removed = ctx.files().removeFolder(native(withoutSeparator(backup)));
     if (!removed)
-        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u brisanju direktorije - ") + backup + described(removed));
+        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u brisanju direktorije - ") + backup +
+                               described(removed));
 }
 
 } // namespace

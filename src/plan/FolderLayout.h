@@ -3,14 +3,21 @@
 #include "core/Context.h"
 
 #include <QString>
-
 #include <cstdint>
 
 namespace tarvino {
 
+/// The manifest, in the installation, the Update folder and every source.
+inline const QString kManifestFile = QStringLiteral("Verzije.txt");
+/// Published beside the manifest; only the distribution copies it.
+inline const QString kSecondManifestFile = QStringLiteral("VerzijeU.txt");
+/// The program every installation keeps beside the suite for remote support.
+inline const QString kRemoteSupportProgram = QStringLiteral("TeamViewerQS.exe");
+
 /// The computer whose installation always lies in one fixed folder.
 inline const QString kFixedInstallComputer = QStringLiteral("TROVATOSH");
-inline const QString kFixedInstallFolder = QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\");
+inline const QString kFixedInstallFolder =
+    QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\");
 
 /// Derives the installation, Update, backup, scripts and help folders into the
 /// state, each ending in the separator: from the program's folder (or the fixed

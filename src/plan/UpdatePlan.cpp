@@ -9,7 +9,6 @@ namespace tarvino {
 namespace {
 
 const QString kPrefix = QStringLiteral("NapraviRsŠtoTrebaAžurirati - ");
-const QString kVerzije = QStringLiteral("Verzije.txt");
 
 int findRow(const Matrix& matrix, const QString& name)
 {
@@ -47,8 +46,8 @@ void fillGrid(Context& ctx)
     for (int i = 0; i < Matrix::Rows; ++i) {
         if (!isPlanned(plan, i))
             continue;
-        rows.push_back({plan.at(i, 0).text(), plan.at(i, 1).text(), plan.at(i, 2).text(), plan.at(i, 3).text(),
-                        plan.at(i, 4).text(), plan.at(i, 5).text()});
+        rows.push_back({plan.at(i, 0).text(), plan.at(i, 1).text(), plan.at(i, 2).text(),
+                        plan.at(i, 3).text(), plan.at(i, 4).text(), plan.at(i, 5).text()});
     }
     ctx.window.showPlan(rows);
 }
@@ -77,24 +76,29 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
     ctx.window.selectTab(0);
     LogirajGrešku(ctx, kPrefix + QStringLiteral("početak"));
 
-    LogirajGrešku(ctx, kPrefix + QStringLiteral("čitanje rs ") + s.updateFolder + kVerzije);
-    if (!UčitajUMatricu(ctx, s.plan, s.updateFolder + kVerzije)) {
-        s.currentMessage = kPrefix + QStringLiteral("Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!");
+    LogirajGrešku(ctx, kPrefix + QStringLiteral("čitanje rs ") + s.updateFolder + kManifestFile);
+    if (!UčitajUMatricu(ctx, s.plan, s.updateFolder + kManifestFile)) {
+        s.currentMessage =
+            kPrefix +
+            QStringLiteral("Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!");
         LogirajGrešku(ctx, s.currentMessage);
         ctx.window.message(s.currentMessage, Icon::Exclamation);
         return false;
     }
 
-    LogirajGrešku(ctx, kPrefix + QStringLiteral("čitanje rs ") + s.installFolder + kVerzije);
-    if (!files.fileExists(native(s.installFolder + kVerzije))) {
-        s.currentMessage = QStringLiteral("Ne postoji datoteka: ") + s.installFolder +
-                           QStringLiteral("Verzije.txt te nije moguće nastaviti sa ažuriranjem. Kontaktirajte Tarvino!");
+    LogirajGrešku(ctx, kPrefix + QStringLiteral("čitanje rs ") + s.installFolder + kManifestFile);
+    if (!files.fileExists(native(s.installFolder + kManifestFile))) {
+        s.currentMessage =
+            QStringLiteral("Ne postoji datoteka: ") + s.installFolder +
+            QStringLiteral("Verzije.txt te nije moguće nastaviti sa ažuriranjem. Kontaktirajte Tarvino!");
         LogirajGrešku(ctx, QStringLiteral("NapraviRsŠtoTrebaAžurirati ") + s.currentMessage);
         ctx.window.message(s.currentMessage, Icon::Information);
         return false;
     }
-    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kVerzije)) {
-        s.currentMessage = kPrefix + QStringLiteral("Desila se greška u čitanju zapisa u matricu-STARI. Prekida se ažuriranje!");
+    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile)) {
+        s.currentMessage =
+            kPrefix +
+            QStringLiteral("Desila se greška u čitanju zapisa u matricu-STARI. Prekida se ažuriranje!");
         LogirajGrešku(ctx, s.currentMessage);
         ctx.window.message(s.currentMessage, Icon::Exclamation);
         return false;
@@ -114,11 +118,11 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         const int j = findRow(s.installed, name);
         if (j < 0) {
             if (name == kToolFileName) {
-                mark = Cell(std::int64_t {0});
+                mark = Cell(std::int64_t{0});
             } else {
-                LogirajGrešku(ctx, kPrefix + QStringLiteral("Nije pronađen zapis o starim verzija za :") + name +
-                                       QStringLiteral(" pa se mora kopirati"));
-                mark = Cell(std::int64_t {1});
+                LogirajGrešku(ctx, kPrefix + QStringLiteral("Nije pronađen zapis o starim verzija za :") +
+                                       name + QStringLiteral(" pa se mora kopirati"));
+                mark = Cell(std::int64_t{1});
                 s.totalPackedSize += bytes(s.plan, i, 4);
             }
             continue;
@@ -127,7 +131,8 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         const QString kind = extensionOf(name);
         bool newer = newerVersion(s.plan, i, s.installed, j);
         if (!newer && (kind == QStringLiteral("chm") || kind == QStringLiteral("ocx"))) {
-            newer = bytes(s.plan, i, 5) > bytes(s.installed, j, 5) || bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
+            newer = bytes(s.plan, i, 5) > bytes(s.installed, j, 5) ||
+                    bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
         }
         if (!newer) {
             if (kind == QStringLiteral("enc") || kind == QStringLiteral("chm")) {
@@ -148,10 +153,10 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
 
         if (!newer || name == kToolFileName) {
             if (kind == QStringLiteral("enc") && databaseChangePlanned) {
-                mark = Cell(std::int64_t {1});
+                mark = Cell(std::int64_t{1});
                 s.totalPackedSize += bytes(s.plan, i, 4);
             } else {
-                mark = Cell(std::int64_t {0});
+                mark = Cell(std::int64_t{0});
             }
             continue;
         }
@@ -159,7 +164,7 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         s.totalPackedSize += bytes(s.plan, i, 4);
         if (name == kDatabaseChangeComponent)
             databaseChangePlanned = true;
-        mark = Cell(std::int64_t {1});
+        mark = Cell(std::int64_t{1});
     }
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("kraj"));

@@ -16,7 +16,6 @@ const QString kPrefix = QStringLiteral("PripremiVerzijaTXT- ");
 // The network lines carry two blanks behind the dash; journal readers match them so.
 const QString kNetworkPrefix = QStringLiteral("PripremiVerzijaTXT-  ");
 const QString kRemoteSupportPrefix = QStringLiteral("Download na lokaciju- ");
-const QString kVerzije = QStringLiteral("Verzije.txt");
 const QString kStopping = QStringLiteral(" Prekida se ažuriranje!");
 const QString kNoNewVersionData = QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ");
 
@@ -60,23 +59,26 @@ bool fetchFromInternet(Context& ctx)
         // Remote support is a convenience: without it the check goes on.
         if (DownFile(ctx, kRemoteSupportProgram, s.installFolder)) {
             if (!exists(ctx, s.installFolder + kRemoteSupportProgram))
-                LogirajGrešku(ctx, kRemoteSupportPrefix +
-                                       QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
-                                       s.installFolder);
+                LogirajGrešku(
+                    ctx, kRemoteSupportPrefix +
+                             QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
+                             s.installFolder);
         } else {
-            s.currentMessage = QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
-                                              "internetom i pokušajte ponovno!");
+            s.currentMessage =
+                QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
+                               "internetom i pokušajte ponovno!");
             LogirajGrešku(ctx, kRemoteSupportPrefix + s.currentMessage);
         }
     }
 
-    if (!DownFile(ctx, kVerzije, s.updateFolder)) {
+    if (!DownFile(ctx, kManifestFile, s.updateFolder)) {
         return stop(ctx, kPrefix,
-                    QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa internetom "
-                                   "i pokušajte ponovno!") +
+                    QStringLiteral(
+                        "Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa internetom "
+                        "i pokušajte ponovno!") +
                         kStopping);
     }
-    if (!exists(ctx, s.updateFolder + kVerzije)) {
+    if (!exists(ctx, s.updateFolder + kManifestFile)) {
         LogirajGrešku(ctx, kPrefix + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u ") +
                                s.updateFolder);
         ctx.window.message(kNoNewVersionData + s.updateFolder, Icon::None);
@@ -96,34 +98,40 @@ bool copyFromNetwork(Context& ctx, const QString& folder)
         return false;
     }
     // The folder is used as typed: a missing separator makes the manifest "missing".
-    const QString source = folder + kVerzije;
+    const QString source = folder + kManifestFile;
     if (!exists(ctx, source)) {
         return stop(ctx, kNetworkPrefix,
-                    QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: ") + folder + kStopping);
+                    QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: ") + folder +
+                        kStopping);
     }
 
     if (!exists(ctx, s.installFolder + kRemoteSupportProgram) && exists(ctx, folder + kRemoteSupportProgram))
-        files.copyFile(native(folder + kRemoteSupportProgram), native(s.installFolder + kRemoteSupportProgram));
+        files.copyFile(native(folder + kRemoteSupportProgram),
+                       native(s.installFolder + kRemoteSupportProgram));
 
-    const QString target = s.updateFolder + kVerzije;
+    const QString target = s.updateFolder + kManifestFile;
     // A network folder pointed at our own Update folder: deleting the "old copy"
     // would delete the source itself.
     if (sameFile(source, target))
         return true;
 
     if (!files.deleteFile(native(target), /*force=*/false)) {
-        LogirajGrešku(ctx, QStringLiteral("TV-PripremiVerzijaTXT- ") + QStringLiteral("Greška u brisanju datoteke ") +
-                               s.updateFolder + kVerzije);
+        LogirajGrešku(ctx, QStringLiteral("TV-PripremiVerzijaTXT- ") +
+                               QStringLiteral("Greška u brisanju datoteke ") + s.updateFolder +
+                               kManifestFile);
     }
     if (!files.copyFile(native(source), native(target))) {
         return stop(ctx, kPrefix,
-                    QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite i pokušajte "
-                                   "ponovno!") +
+                    QStringLiteral(
+                        "Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite i pokušajte "
+                        "ponovno!") +
                         kStopping);
     }
     if (!exists(ctx, target)) {
-        LogirajGrešku(ctx, kNetworkPrefix + QStringLiteral("Kopirao sa mrežne lokacije Verzije.txt, ali ona ne postoji u ") +
-                               folder);
+        LogirajGrešku(ctx,
+                      kNetworkPrefix +
+                          QStringLiteral("Kopirao sa mrežne lokacije Verzije.txt, ali ona ne postoji u ") +
+                          folder);
         ctx.window.message(kNoNewVersionData + folder, Icon::None);
         return false;
     }
@@ -150,24 +158,28 @@ bool PripremiVerzijaTXT(Context& ctx)
 
     IzvediDirektorije(ctx);
 
-    if (!ctx.files().folderExists(native(s.updateFolder)) && !ctx.files().createFolder(native(s.updateFolder))) {
-        ctx.window.message(QStringLiteral("Nastala je greška u kreiranju Update direktorije!") + CRLF +
-                               QStringLiteral("Program za automatsko ažuriranje novih programa mora prestati sa radom.") +
-                               CRLF + QStringLiteral("Vjerojatno nemate administratorska prava ili je UAC uključen."),
-                           Icon::Exclamation);
+    if (!ctx.files().folderExists(native(s.updateFolder)) &&
+        !ctx.files().createFolder(native(s.updateFolder))) {
+        ctx.window.message(
+            QStringLiteral("Nastala je greška u kreiranju Update direktorije!") + CRLF +
+                QStringLiteral("Program za automatsko ažuriranje novih programa mora prestati sa radom.") +
+                CRLF + QStringLiteral("Vjerojatno nemate administratorska prava ili je UAC uključen."),
+            Icon::Exclamation);
         return false;
     }
 
-    if (!exists(ctx, s.installFolder + kVerzije)) {
-        return stop(ctx, kPrefix,
-                    QStringLiteral("Ne postoji datoteka ") + s.installFolder +
-                        QStringLiteral("Verzije.txt Program za automatsko ažuriranje novih programa mora prestati sa "
-                                       "ažuriranjem. Molimo da o ovoj poruci izvjestite Tarvino tim za podršku."));
+    if (!exists(ctx, s.installFolder + kManifestFile)) {
+        return stop(
+            ctx, kPrefix,
+            QStringLiteral("Ne postoji datoteka ") + s.installFolder +
+                QStringLiteral("Verzije.txt Program za automatsko ažuriranje novih programa mora prestati sa "
+                               "ažuriranjem. Molimo da o ovoj poruci izvjestite Tarvino tim za podršku."));
     }
-    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kVerzije)) {
-        return stop(ctx, kPrefix,
-                    QStringLiteral("PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se "
-                                   "ažuriranje!"));
+    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile)) {
+        return stop(
+            ctx, kPrefix,
+            QStringLiteral("PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se "
+                           "ažuriranje!"));
     }
 
     const bool present = usesNetworkSource(s) ? copyFromNetwork(ctx, networkFolder) : fetchFromInternet(ctx);

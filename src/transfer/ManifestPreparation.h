@@ -6,9 +6,6 @@
 
 namespace tarvino {
 
-/// The program every installation keeps beside the suite for remote support.
-inline const QString kRemoteSupportProgram = QStringLiteral("TeamViewerQS.exe");
-
 /// Brings the selected source's "Verzije.txt" into the Update folder and builds the
 /// plan from it. On the way it derives the working folders, creates the Update folder
 /// and keeps a copy of the remote-support program in the installation folder.

@@ -10,8 +10,6 @@
 namespace tarvino {
 namespace {
 
-const QString kManifest = QStringLiteral("Verzije.txt");
-
 } // namespace
 
 bool SnimitiSaMrežneLokacije(Context& ctx)
@@ -57,11 +55,11 @@ bool SnimitiSaMrežneLokacije(Context& ctx)
     if (!fetch::checkUnpackedFiles(run, true))
         return false;
 
-    if (source.isEmpty() || !files.copyFile(inSource(kManifest), native(s.updateFolder + kManifest)))
-        return run.fail(QStringLiteral("Greška u kopiranju ") + kManifest +
+    if (source.isEmpty() || !files.copyFile(inSource(kManifestFile), native(s.updateFolder + kManifestFile)))
+        return run.fail(QStringLiteral("Greška u kopiranju ") + kManifestFile +
                             QStringLiteral(". Prekida se ažuriranje!"),
                         true);
-    appendLine(s.actionMessages, QStringLiteral("Kopirano ") + kManifest);
+    appendLine(s.actionMessages, QStringLiteral("Kopirano ") + kManifestFile);
     Čekaj(ctx, 5);
 
     showCollectedMessages(ctx);
