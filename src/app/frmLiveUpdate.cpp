@@ -292,6 +292,11 @@ void frmLiveUpdate::refreshClockPanels()
 
 void frmLiveUpdate::closeEvent(QCloseEvent* event)
 {
+    // Closing in the middle of an installation would leave it half done.
+    if (m_commandRunning) {
+        event->ignore();
+        return;
+    }
     LogirajGrešku(m_ctx, kClosingLine);
     event->accept();
 }
@@ -326,7 +331,8 @@ void frmLiveUpdate::runCommand(const std::function<void()>& operation)
 
 void frmLiveUpdate::setCommandsAvailable(bool available)
 {
-    for (QPushButton* command : {cmdVerzija, cmdDownlNaLokaciju, cmdProbnaAžuriranja})
+    // The exit button too: ending the program mid-installation would leave it half done.
+    for (QPushButton* command : {cmdVerzija, cmdDownlNaLokaciju, cmdProbnaAžuriranja, cmdIzlaz})
         command->setEnabled(available);
     cmdDownloadAndUpdate->setEnabled(available && m_updateAvailable);
     fraLokacija->setEnabled(available);

@@ -246,8 +246,10 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         availableDuringCheck.push_back(window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
-                                       window->cmdProbnaAžuriranja->isEnabled() ||
+                                       window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
                                        window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled());
+        // The close box is refused while the command runs.
+        window->close();
     });
     probe.start();
     window->cmdVerzija->click();
@@ -255,6 +257,7 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
 
     ASSERT_FALSE(availableDuringCheck.empty());
     EXPECT_TRUE(std::none_of(availableDuringCheck.begin(), availableDuringCheck.end(), [](bool b) { return b; }));
+    EXPECT_FALSE(inst.journal().join('\n').contains(QStringLiteral("KRAJ PROGRAMA")));
     EXPECT_TRUE(window->cmdVerzija->isEnabled());
     EXPECT_TRUE(window->fraLokacija->isEnabled());
     // The plan found a newer revision: the update button is available.
