@@ -6,11 +6,11 @@
 // an empty folder, then once more unchanged, and prints what each run fetched
 // and how long it took. Fails when the second run fetches any archive.
 
+#include "BenchSupport.h"
 #include "TestHttpServer.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
 #include "core/Text.h"
-#include "core/WindowPort.h"
 #include "distribution/Distribution.h"
 #include "plan/FolderLayout.h"
 #include "platform/Platform.h"
@@ -20,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QTemporaryDir>
-
 #include <cstdio>
 
 using namespace tarvino;
@@ -28,34 +27,6 @@ using namespace tarvino;
 namespace {
 
 const QString kBase = QStringLiteral("/download/Verzija23/");
-
-// The bench has no operator: it agrees to copy everything; boxes go to stderr.
-class NoWindow final : public WindowPort {
-public:
-    void message(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    Answer question(const QString&) override { return Answer::Yes; }
-    void setStatus(Panel, const QString&) override {}
-    QString status(Panel) const override { return {}; }
-    void setActionPane(const QString&) override {}
-    void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override { m_progress = 0; }
-    void setProgress(double value) override { m_progress = value; }
-    double progress() const override { return m_progress; }
-    void hideProgress() override {}
-    void selectTab(int) override {}
-    int currentTab() const override { return 0; }
-    void showPlan(const std::vector<PlanGridRow>&) override {}
-    void markPlanRow(const QString&, int) override {}
-    void setUpdateEnabled(bool) override {}
-    void showFolderText(int, const QString&) override {}
-    void processEvents() override {}
-
-private:
-    double m_progress = 0;
-};
 
 struct Outcome {
     bool ok = false;
@@ -86,7 +57,11 @@ int main(int argc, char** argv)
     for (int n = 0; n < rows; ++n) {
         const QString name = QStringLiteral("Program%1.exe").arg(n);
         QByteArray archive(kib * 1024 + n, char('a' + n % 26));
-        manifest += QStringLiteral("%1;23;1;%2;%3;%4;0\r\n").arg(name).arg(n).arg(archive.size()).arg(archive.size() * 3);
+        manifest += QStringLiteral("%1;23;1;%2;%3;%4;0\r\n")
+                        .arg(name)
+                        .arg(n)
+                        .arg(archive.size())
+                        .arg(archive.size() * 3);
         sizes.insert(kBase + packedName(name), archive.size());
         server.serve(kBase + packedName(name), archive);
     }
@@ -101,15 +76,16 @@ int main(int argc, char** argv)
     std::unique_ptr<platform::Platform> platform = platform::createNativePlatform();
     std::unique_ptr<SettingsStore> settings =
         SettingsStore::openIniFile(dir.path() + QStringLiteral("/config/Tarvino/Tarvino.ini"));
-    NoWindow window;
+    bench::BenchWindow window(Answer::Yes);
     AppState state;
     state.programFolder = QDir::toNativeSeparators(dir.path() + QStringLiteral("/Tarvino"));
     state.installFolder = withSeparator(state.programFolder);
     state.sources.primaryServer = server.hostAndPort();
     state.sources.regularOption = PrimaryServer;
     state.sources.useChilkat = false;
-    state.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(dir.path() + QStringLiteral("/Dist"));
-    Context ctx {state, window, *platform, *settings};
+    state.sources.folders[DistributionFolderBox] =
+        QDir::toNativeSeparators(dir.path() + QStringLiteral("/Dist"));
+    Context ctx{state, window, *platform, *settings};
 
     auto distribute = [&] {
         server.requests.clear();

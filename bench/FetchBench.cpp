@@ -5,10 +5,10 @@
 // Serves one file of random bytes over http and https, fetches it with each
 // engine through DownFile and with curl -o, and prints the best round of each.
 
+#include "BenchSupport.h"
 #include "TestCertificates.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
-#include "core/WindowPort.h"
 #include "platform/Platform.h"
 #include "transfer/FileFetcher.h"
 
@@ -22,43 +22,14 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <cstdio>
-#include <sys/resource.h>
 #include <functional>
 #include <optional>
+#include <sys/resource.h>
 
 using namespace tarvino;
 
 namespace {
-
-// The bench has no operator: boxes go to stderr, everything else is dropped.
-class NoWindow final : public WindowPort {
-public:
-    void message(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    Answer question(const QString&) override { return Answer::No; }
-    void setStatus(Panel panel, const QString& text) override { panels[static_cast<int>(panel)] = text; }
-    QString status(Panel panel) const override { return panels[static_cast<int>(panel)]; }
-    void setActionPane(const QString&) override {}
-    void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override {}
-    void setProgress(double) override {}
-    double progress() const override { return 0; }
-    void hideProgress() override {}
-    void selectTab(int) override {}
-    int currentTab() const override { return 0; }
-    void showPlan(const std::vector<PlanGridRow>&) override {}
-    void markPlanRow(const QString&, int) override {}
-    void setUpdateEnabled(bool) override {}
-    void showFolderText(int, const QString&) override {}
-    void processEvents() override {}
-
-private:
-    QString panels[3];
-};
 
 qint64 statusKiB(const char* field)
 {
@@ -81,28 +52,9 @@ void resetPeak()
         refs.write("5");
 }
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool waitForPort(quint16 port)
-{
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(100))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 double cpuSeconds(int who)
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(who, &usage);
     auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
@@ -174,49 +126,24 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const quint16 httpPort = freePort();
-    const quint16 httpsPort = freePort();
-    const QString config =
-        QStringLiteral("daemon off; master_process off; worker_processes 1;\n"
-                       "pid %1nginx/nginx.pid; error_log %1nginx/error.log;\n"
-                       "events { worker_connections 64; }\n"
-                       "http {\n"
-                       "  access_log off; sendfile on; tcp_nopush on; default_type application/octet-stream;\n"
-                       "  client_body_temp_path %1nginx/body; proxy_temp_path %1nginx/proxy;\n"
-                       "  fastcgi_temp_path %1nginx/fastcgi; uwsgi_temp_path %1nginx/uwsgi; scgi_temp_path %1nginx/scgi;\n"
-                       "  server { listen 127.0.0.1:%2; root %1www; }\n"
-                       "  server { listen 127.0.0.1:%3 ssl; root %1www;\n"
-                       "           ssl_certificate %4; ssl_certificate_key %5; }\n"
-                       "}\n")
-            .arg(root)
-            .arg(httpPort)
-            .arg(httpsPort)
-            .arg(certificates.serverCertificatePath, certificates.serverKeyPath);
-    {
-        QFile file(root + QStringLiteral("nginx/nginx.conf"));
-        if (!file.open(QIODevice::WriteOnly))
-            return 1;
-        file.write(config.toUtf8());
-    }
-    QProcess nginx;
-    nginx.setProcessChannelMode(QProcess::ForwardedChannels);
-    nginx.start(QStringLiteral("nginx"), {QStringLiteral("-p"), root + QStringLiteral("nginx"), QStringLiteral("-e"),
-                                          root + QStringLiteral("nginx/error.log"), QStringLiteral("-c"),
-                                          root + QStringLiteral("nginx/nginx.conf")});
-    if (!nginx.waitForStarted() || !waitForPort(httpPort) || !waitForPort(httpsPort)) {
+    const quint16 httpPort = bench::freePort();
+    const quint16 httpsPort = bench::freePort();
+    bench::LoopbackNginx nginx;
+    if (!nginx.start(root, root + QStringLiteral("www"), httpPort, httpsPort,
+                     certificates.serverCertificatePath, certificates.serverKeyPath)) {
         std::fprintf(stderr, "nginx did not start\n");
         return 1;
     }
 
     auto platform = platform::createNativePlatform();
     auto settings = SettingsStore::openIniFile(root + QStringLiteral("Tarvino.ini"));
-    NoWindow window;
+    bench::BenchWindow window(Answer::No);
     AppState state;
     state.programFolder = root + QStringLiteral("Tarvino");
     state.installFolder = state.programFolder + QLatin1Char('/');
     state.sources.regularOption = PrimaryServer;
     state.sources.extraAuthorities = certificates.authorityPath;
-    Context ctx {state, window, *platform, *settings};
+    Context ctx{state, window, *platform, *settings};
     const QString folder = root + QStringLiteral("Tarvino/Update/");
     const QString target = folder + QStringLiteral("veliki.7z");
     const QString path = QStringLiteral("/download/Verzija23/veliki.7z");
@@ -224,7 +151,8 @@ int main(int argc, char** argv)
     auto fetcher = [&](bool chilkat) {
         return [&, chilkat] {
             state.sources.useChilkat = chilkat;
-            state.sources.primaryServer = QStringLiteral("127.0.0.1:") + QString::number(chilkat ? httpsPort : httpPort);
+            state.sources.primaryServer =
+                QStringLiteral("127.0.0.1:") + QString::number(chilkat ? httpsPort : httpPort);
             return DownFile(ctx, QStringLiteral("veliki.7z"), folder);
         };
     };
@@ -276,8 +204,7 @@ int main(int argc, char** argv)
             e.best.peakGrowthKiB = std::max(e.best.peakGrowthKiB, r.peakGrowthKiB);
         }
     }
-    nginx.kill();
-    nginx.waitForFinished();
+    nginx.stop();
 
     std::printf("%lld MiB, best of %d rounds; peak RSS growth is the worst round\n", mib, rounds);
     std::printf("%-22s %10s %10s %14s %18s\n", "fetch", "MiB/s", "CPU s", "ratio to curl", "peak RSS growth");
@@ -289,8 +216,8 @@ int main(int argc, char** argv)
             continue;
         }
         const double curlRate = mib / entries[i - 1].best.seconds;
-        std::printf("%-22s %10.1f %10.2f %14.2f %14.1f MiB\n", qPrintable(e.name), rate, e.best.cpu, rate / curlRate,
-                    e.best.peakGrowthKiB / 1024.0);
+        std::printf("%-22s %10.1f %10.2f %14.2f %14.1f MiB\n", qPrintable(e.name), rate, e.best.cpu,
+                    rate / curlRate, e.best.peakGrowthKiB / 1024.0);
     }
     return 0;
 }

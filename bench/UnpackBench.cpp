@@ -7,10 +7,10 @@
 // their ratio. The pause Unzipaj makes after unpacking is not counted: the clock
 // given to it skips its sleeps.
 
+#include "BenchSupport.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
 #include "core/Text.h"
-#include "core/WindowPort.h"
 #include "platform/Platform.h"
 #include "transfer/Unpacking.h"
 
@@ -31,44 +31,6 @@ using namespace tarvino;
 
 namespace {
 
-class NoWindow final : public WindowPort {
-public:
-    void message(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    Answer question(const QString&) override { return Answer::No; }
-    void setStatus(Panel, const QString&) override {}
-    QString status(Panel) const override { return {}; }
-    void setActionPane(const QString&) override {}
-    void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override {}
-    void setProgress(double) override {}
-    double progress() const override { return 0; }
-    void hideProgress() override {}
-    void selectTab(int) override {}
-    int currentTab() const override { return 0; }
-    void showPlan(const std::vector<PlanGridRow>&) override {}
-    void markPlanRow(const QString&, int) override {}
-    void setUpdateEnabled(bool) override {}
-    void showFolderText(int, const QString&) override {}
-    void processEvents() override {}
-};
-
-// The real clock, except that a sleep only moves it forward.
-class SkippingClock final : public platform::Clock {
-public:
-    explicit SkippingClock(platform::Clock& real) : m_real(real) {}
-    platform::LocalTime now() const override { return m_real.now(); }
-    std::chrono::milliseconds monotonic() const override { return m_real.monotonic() + skipped; }
-    void sleep(std::chrono::milliseconds duration) override { skipped += duration; }
-
-    std::chrono::milliseconds skipped{0};
-
-private:
-    platform::Clock& m_real;
-};
-
 class BenchPlatform final : public platform::Platform {
 public:
     BenchPlatform() : m_native(platform::createNativePlatform()), clockSkipping(m_native->clock()) {}
@@ -83,7 +45,7 @@ private:
     std::unique_ptr<platform::Platform> m_native;
 
 public:
-    SkippingClock clockSkipping;
+    bench::SkippingClock clockSkipping;
 };
 
 // Short random words: compresses to roughly a third, so 7-Zip has real work to do.
@@ -152,7 +114,7 @@ int main(int argc, char** argv)
     const qint64 archiveSize = QFileInfo(update + packed).size();
 
     BenchPlatform platform;
-    NoWindow window;
+    bench::BenchWindow window(Answer::No);
     AppState state;
     state.programFolder = QDir::toNativeSeparators(program);
     state.installFolder = withSeparator(state.programFolder);

@@ -10,10 +10,10 @@
 // apart. Prints the best round of each, split into transfer, unpacking and
 // installation, and fails when the tool takes more than 1.15 times the script.
 
+#include "BenchSupport.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
 #include "core/Text.h"
-#include "core/WindowPort.h"
 #include "install/Installation.h"
 #include "plan/FolderLayout.h"
 #include "plan/UpdatePlan.h"
@@ -31,7 +31,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -43,61 +42,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr double kAllowedRatio = 1.15;
-
-class NoWindow final : public WindowPort {
-public:
-    void message(const QString& text, Icon, const QString&) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    }
-    Answer question(const QString& text) override
-    {
-        std::fprintf(stderr, "question (answered No): %s\n", qPrintable(text));
-        return Answer::No;
-    }
-    void setStatus(Panel panel, const QString& text) override { panels[static_cast<int>(panel)] = text; }
-    QString status(Panel panel) const override { return panels[static_cast<int>(panel)]; }
-    void setActionPane(const QString&) override {}
-    void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override {}
-    void setProgress(double) override {}
-    double progress() const override { return 0; }
-    void hideProgress() override {}
-    void selectTab(int) override {}
-    int currentTab() const override { return 0; }
-    void showPlan(const std::vector<PlanGridRow>&) override {}
-    void markPlanRow(const QString&, int) override {}
-    void setUpdateEnabled(bool) override {}
-    void showFolderText(int, const QString&) override {}
-    void processEvents() override {}
-
-private:
-    QString panels[3];
-};
-
-// The real clock, except that a sleep only moves it forward: both the time of
-// day and the monotonic clock run ahead by everything slept so far.
-class SkippingClock final : public platform::Clock {
-public:
-    explicit SkippingClock(platform::Clock& real) : m_real(real) {}
-    platform::LocalTime now() const override
-    {
-        const platform::LocalTime t = m_real.now();
-        const QDateTime shifted = QDateTime(QDate(t.year, t.month, t.day),
-                                            QTime(t.hour, t.minute, t.second, t.millisecond))
-                                      .addMSecs(skipped.count());
-        return {shifted.date().year(),    shifted.date().month(),  shifted.date().day(),
-                shifted.time().hour(),    shifted.time().minute(), shifted.time().second(),
-                shifted.time().msec()};
-    }
-    std::chrono::milliseconds monotonic() const override { return m_real.monotonic() + skipped; }
-    void sleep(std::chrono::milliseconds duration) override { skipped += duration; }
-
-    std::chrono::milliseconds skipped {0};
-
-private:
-    platform::Clock& m_real;
-};
 
 // Adds up how long 7za runs last, from the start to the moment the wait sees the end.
 class TimedProcesses final : public platform::Processes {
@@ -168,7 +112,10 @@ public:
     {
         return m_inner.fileSize(path, why);
     }
-    std::vector<std::string> listFiles(const std::string& folder) const override { return m_inner.listFiles(folder); }
+    std::vector<std::string> listFiles(const std::string& folder) const override
+    {
+        return m_inner.listFiles(folder);
+    }
     platform::Outcome readFile(const std::string& path, std::string& bytes) const override
     {
         return m_inner.readFile(path, bytes);
@@ -202,29 +149,10 @@ private:
     std::unique_ptr<platform::Platform> m_native;
 
 public:
-    SkippingClock clockSkipping;
+    bench::SkippingClock clockSkipping;
     TimedProcesses timedProcesses;
     TimedFiles timedFiles;
 };
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool waitForPort(quint16 port)
-{
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(100))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
 
 bool writeText(const QString& path, const QString& text, bool executable = false)
 {
@@ -243,7 +171,8 @@ bool run(const QString& program, const QStringList& arguments)
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 // A fresh copy of the sample installation for one update.
@@ -342,7 +271,8 @@ int main(int argc, char** argv)
 
     std::printf("building the sample release, %d MiB added to each program and component ...\n", mib);
     std::fflush(stdout);
-    if (!run(QStringLiteral(TARVINO_SAMPLE_RELEASE), {QStringLiteral("--size-mib"), QString::number(mib), sample})) {
+    if (!run(QStringLiteral(TARVINO_SAMPLE_RELEASE),
+             {QStringLiteral("--size-mib"), QString::number(mib), sample})) {
         std::fprintf(stderr, "the sample release could not be built\n");
         return 1;
     }
@@ -356,42 +286,18 @@ int main(int argc, char** argv)
     }
     qputenv("PATH", (root + QStringLiteral("bin:")).toLocal8Bit() + qgetenv("PATH"));
 
-    const quint16 port = freePort();
-    const QString config =
-        QStringLiteral("daemon off; master_process off; worker_processes 1;\n"
-                       "pid %1nginx/nginx.pid; error_log %1nginx/error.log;\n"
-                       "events { worker_connections 64; }\n"
-                       "http {\n"
-                       "  access_log off; sendfile on; tcp_nopush on; default_type application/octet-stream;\n"
-                       "  client_body_temp_path %1nginx/body; proxy_temp_path %1nginx/proxy;\n"
-                       "  fastcgi_temp_path %1nginx/fastcgi; uwsgi_temp_path %1nginx/uwsgi; scgi_temp_path %1nginx/scgi;\n"
-                       "  server { listen 127.0.0.1:%2; root %3; }\n"
-                       "}\n")
-            .arg(root)
-            .arg(port)
-            .arg(sample + QStringLiteral("www"));
-    if (!writeText(root + QStringLiteral("nginx/nginx.conf"), config)) {
-        std::fprintf(stderr, "cannot write the nginx configuration\n");
-        return 1;
-    }
-    QProcess nginx;
-    nginx.setProcessChannelMode(QProcess::ForwardedChannels);
-    nginx.start(QStringLiteral("nginx"), {QStringLiteral("-p"), root + QStringLiteral("nginx"), QStringLiteral("-e"),
-                                          root + QStringLiteral("nginx/error.log"), QStringLiteral("-c"),
-                                          root + QStringLiteral("nginx/nginx.conf")});
-    if (!nginx.waitForStarted() || !waitForPort(port)) {
+    const quint16 port = bench::freePort();
+    bench::LoopbackNginx nginx;
+    if (!nginx.start(root, sample + QStringLiteral("www"), port)) {
         std::fprintf(stderr, "nginx did not start\n");
         return 1;
     }
-    const auto stopServer = [&nginx] {
-        nginx.kill();
-        nginx.waitForFinished();
-    };
+    const auto stopServer = [&nginx] { nginx.stop(); };
     const QString baseAddress = QStringLiteral("http://127.0.0.1:%1/download/Verzija23").arg(port);
 
     BenchPlatform platform;
     auto settings = SettingsStore::openIniFile(root + QStringLiteral("Tarvino.ini"));
-    NoWindow window;
+    bench::BenchWindow window(Answer::No);
 
     const QString toolFolder = root + QStringLiteral("tool");
     const QString scriptFolder = root + QStringLiteral("script");
@@ -411,7 +317,7 @@ int main(int argc, char** argv)
         state.sources.regularOption = PrimaryServer;
         state.sources.primaryServer = QStringLiteral("127.0.0.1:") + QString::number(port);
         state.sources.useChilkat = false; // the engine that speaks plain http
-        Context ctx {state, window, platform, *settings};
+        Context ctx{state, window, platform, *settings};
         InstallationHooks hooks;
         hooks.pripremiVerzijaTXT = [](Context& c) { return PripremiVerzijaTXT(c); };
 
@@ -434,12 +340,12 @@ int main(int argc, char** argv)
             const QString home = kind == QLatin1String("enc")   ? state.scriptsFolder
                                  : kind == QLatin1String("chm") ? state.helpFolder
                                                                 : state.installFolder;
-            const bool copyOnly = kind == QLatin1String("chm") || kind == QLatin1String("enc") ||
-                                  kind == QLatin1String("ocx");
+            const bool copyOnly =
+                kind == QLatin1String("chm") || kind == QLatin1String("enc") || kind == QLatin1String("ocx");
             const bool component = kind == QLatin1String("dll") || kind == QLatin1String("ocx");
-            rows << QStringList {name, packedName(name), home.mid(state.installFolder.size()).chopped(1),
-                                 QLatin1String(copyOnly ? "copy" : "7z"),
-                                 QLatin1String(component ? "component" : "-")}
+            rows << QStringList{name, packedName(name), home.mid(state.installFolder.size()).chopped(1),
+                                QLatin1String(copyOnly ? "copy" : "7z"),
+                                QLatin1String(component ? "component" : "-")}
                         .join(QLatin1Char(';'));
         }
         planned = rows;
@@ -463,8 +369,9 @@ int main(int argc, char** argv)
         r.install = seconds(timer.nsecsElapsed());
         r.pauses = (platform.clockSkipping.skipped - skippedBefore).count() / 1000.0;
 
-        std::printf("  tool:   %.3f s (transfer %.3f, unpacking %.3f, installation %.3f; pauses %.0f s skipped)\n",
-                    r.total(), r.transfer(), r.unpacking, r.install, r.pauses);
+        std::printf(
+            "  tool:   %.3f s (transfer %.3f, unpacking %.3f, installation %.3f; pauses %.0f s skipped)\n",
+            r.total(), r.transfer(), r.unpacking, r.install, r.pauses);
         if (r.total() < bestToolTotal) {
             bestToolTotal = r.total();
             bestTool = r;

@@ -1,0 +1,156 @@
+#pragma once
+
+// What the benchmarks share: a window without an operator, a clock that skips the
+// prescribed pauses, and nginx on a free loopback port.
+
+#include "core/WindowPort.h"
+#include "platform/Platform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <cstdio>
+
+namespace tarvino::bench {
+
+/// A benchmark has no operator: boxes and questions go to stderr, every question
+/// gets the same answer, the status panels and the progress bar are only remembered.
+class BenchWindow final : public WindowPort {
+public:
+    explicit BenchWindow(Answer answer) : m_answer(answer) {}
+
+    void message(const QString& text, Icon, const QString&) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+    }
+    Answer question(const QString& text) override
+    {
+        std::fprintf(stderr, "question (answered %s): %s\n", m_answer == Answer::Yes ? "Yes" : "No",
+                     qPrintable(text));
+        return m_answer;
+    }
+    void setStatus(Panel panel, const QString& text) override { m_panels[static_cast<int>(panel)] = text; }
+    QString status(Panel panel) const override { return m_panels[static_cast<int>(panel)]; }
+    void setActionPane(const QString&) override {}
+    void setErrorPane(const QString&) override {}
+    void showProgress(double, double) override { m_progress = 0; }
+    void setProgress(double value) override { m_progress = value; }
+    double progress() const override { return m_progress; }
+    void hideProgress() override {}
+    void selectTab(int) override {}
+    int currentTab() const override { return 0; }
+    void showPlan(const std::vector<PlanGridRow>&) override {}
+    void markPlanRow(const QString&, int) override {}
+    void setUpdateEnabled(bool) override {}
+    void showFolderText(int, const QString&) override {}
+    void processEvents() override {}
+
+private:
+    Answer m_answer;
+    QString m_panels[3];
+    double m_progress = 0;
+};
+
+/// The real clock, except that a sleep only moves it forward: both the time of
+/// day and the monotonic clock run ahead by everything slept so far.
+class SkippingClock final : public platform::Clock {
+public:
+    explicit SkippingClock(platform::Clock& real) : m_real(real) {}
+    platform::LocalTime now() const override
+    {
+        const platform::LocalTime t = m_real.now();
+        const QDateTime shifted =
+            QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond))
+                .addMSecs(skipped.count());
+        return {shifted.date().year(),   shifted.date().month(),  shifted.date().day(), shifted.time().hour(),
+                shifted.time().minute(), shifted.time().second(), shifted.time().msec()};
+    }
+    std::chrono::milliseconds monotonic() const override { return m_real.monotonic() + skipped; }
+    void sleep(std::chrono::milliseconds duration) override { skipped += duration; }
+
+    std::chrono::milliseconds skipped{0};
+
+private:
+    platform::Clock& m_real;
+};
+
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+/// A benchmark may wait in real time: it measures, it does not test.
+inline bool waitForPort(quint16 port)
+{
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(100))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+/// nginx serving `www` on 127.0.0.1: http on `httpPort` and, with a certificate,
+/// https on `httpsPort`. Its configuration, logs and temporary files live in
+/// `root` + "nginx/".
+class LoopbackNginx {
+public:
+    ~LoopbackNginx() { stop(); }
+
+    bool start(const QString& root, const QString& www, quint16 httpPort, quint16 httpsPort = 0,
+               const QString& certificate = {}, const QString& key = {})
+    {
+        const QString folder = root + QStringLiteral("nginx/");
+        QDir().mkpath(folder);
+        QString servers =
+            QStringLiteral("  server { listen 127.0.0.1:%1; root %2; }\n").arg(httpPort).arg(www);
+        if (httpsPort != 0) {
+            servers += QStringLiteral("  server { listen 127.0.0.1:%1 ssl; root %2;\n"
+                                      "           ssl_certificate %3; ssl_certificate_key %4; }\n")
+                           .arg(httpsPort)
+                           .arg(www, certificate, key);
+        }
+        const QString config =
+            QStringLiteral(
+                "daemon off; master_process off; worker_processes 1;\n"
+                "pid %1nginx.pid; error_log %1error.log;\n"
+                "events { worker_connections 64; }\n"
+                "http {\n"
+                "  access_log off; sendfile on; tcp_nopush on; default_type application/octet-stream;\n"
+                "  client_body_temp_path %1body; proxy_temp_path %1proxy;\n"
+                "  fastcgi_temp_path %1fastcgi; uwsgi_temp_path %1uwsgi; scgi_temp_path %1scgi;\n")
+                .arg(folder) +
+            servers + QStringLiteral("}\n");
+        QFile file(folder + QStringLiteral("nginx.conf"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
+            return false;
+        file.close();
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), folder, QStringLiteral("-e"),
+                                                  folder + QStringLiteral("error.log"), QStringLiteral("-c"),
+                                                  folder + QStringLiteral("nginx.conf")});
+        return m_process.waitForStarted() && waitForPort(httpPort) &&
+               (httpsPort == 0 || waitForPort(httpsPort));
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace tarvino::bench
