@@ -7,17 +7,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
-#include <csignal>
+#include "XvfbDesktop.h"
+
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
-extern char** environ;
 #endif
 
 namespace tarvino::test {
@@ -84,162 +76,32 @@ public:
 
 #else
 
-/// An Xvfb of the test's own, and windows made on it with raw xcb.
+/// Windows made on an Xvfb of the test's own.
 class Desktop {
 public:
-    ~Desktop()
-    {
-        if (m_c)
-            xcb_disconnect(m_c);
-        if (m_server > 0) {
-            ::kill(m_server, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 500 && ::waitpid(m_server, &status, WNOHANG) == 0; ++i)
-                ::usleep(10000);
-            if (::waitpid(m_server, &status, WNOHANG) == 0) {
-                ::kill(m_server, SIGKILL);
-                ::waitpid(m_server, &status, 0);
-            }
-        }
-        if (m_hadDisplay)
-            ::setenv("DISPLAY", m_oldDisplay.c_str(), 1);
-        else
-            ::unsetenv("DISPLAY");
-    }
-
-    bool open(std::string& why)
-    {
-        if (const char* old = std::getenv("DISPLAY")) {
-            m_hadDisplay = true;
-            m_oldDisplay = old;
-        }
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-            why = std::strerror(errno);
-            return false;
-        }
-        // Xvfb picks a free display itself and tells its number through -displayfd.
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
-        const char* argv[] = {"Xvfb",    "-displayfd", "3",          "-nolisten", "tcp",
-                              "-screen", "0",          "640x480x24", nullptr};
-        const int error =
-            ::posix_spawnp(&m_server, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        if (error != 0) {
-            ::close(pipeFds[0]);
-            m_server = 0;
-            why = std::string("Xvfb cannot be started: ") + std::strerror(error);
-            return false;
-        }
-        std::string number;
-        pollfd wait{pipeFds[0], POLLIN, 0};
-        while (number.find('\n') == std::string::npos && ::poll(&wait, 1, 20000) > 0) {
-            char buffer[16];
-            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(pipeFds[0]);
-        if (number.find('\n') == std::string::npos) {
-            why = "Xvfb did not report a display";
-            return false;
-        }
-        const std::string display = ":" + number.substr(0, number.find('\n'));
-        ::setenv("DISPLAY", display.c_str(), 1);
-        m_c = xcb_connect(display.c_str(), nullptr);
-        if (xcb_connection_has_error(m_c)) {
-            why = "cannot connect to Xvfb at " + display;
-            return false;
-        }
-        m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
-        return true;
-    }
-
-    xcb_atom_t atom(const char* name)
-    {
-        auto* reply = xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, std::strlen(name), name), nullptr);
-        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return result;
-    }
-
-    void sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+    bool open(std::string& why) { return m_x.open(why); }
 
     class Window {
     public:
-        Window(Desktop& desktop, const std::string& instance, const std::string& windowClass,
-               const std::string& caption, bool minimised)
-            : m_desktop(desktop)
-        {
-            xcb_connection_t* c = desktop.m_c;
-            m_window = xcb_generate_id(c);
-            xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, desktop.m_screen->root, 10, 10, 300, 200, 0,
-                              XCB_WINDOW_CLASS_INPUT_OUTPUT, desktop.m_screen->root_visual, 0, nullptr);
-            const std::string wmClass = instance + '\0' + windowClass + '\0';
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                                wmClass.size(), wmClass.data());
-            // Old-style programs name their window only in WM_NAME; the fallback must find them too.
-            if (minimised) {
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                                    caption.size(), caption.data());
-            } else {
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, desktop.atom("_NET_WM_NAME"),
-                                    desktop.atom("UTF8_STRING"), 8, caption.size(), caption.data());
-            }
-            if (minimised) {
-                // Asks to start iconic, and records the state as the window manager
-                // would: this display has none.
-                const std::uint32_t hints[9] = {2, 0, 3, 0, 0, 0, 0, 0, 0};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS,
-                                    32, 9, hints);
-                const xcb_atom_t wmState = desktop.atom("WM_STATE");
-                const std::uint32_t state[2] = {3, XCB_NONE};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, wmState, wmState, 32, 2, state);
-            } else {
-                xcb_map_window(c, m_window);
-            }
-            desktop.sync();
-        }
-        ~Window()
-        {
-            xcb_destroy_window(m_desktop.m_c, m_window);
-            m_desktop.sync();
-        }
+        Window(XvfbDesktop& x, xcb_window_t window) : m_x(x), m_window(window) {}
+        ~Window() { m_x.close(m_window); }
         WindowHandle handle() const { return m_window; }
         /// Minimised windows are unmapped; a restored one would be mapped again.
-        bool shownMinimised() const
-        {
-            auto* attributes = xcb_get_window_attributes_reply(
-                m_desktop.m_c, xcb_get_window_attributes(m_desktop.m_c, m_window), nullptr);
-            const bool unmapped = attributes && attributes->map_state == XCB_MAP_STATE_UNMAPPED;
-            std::free(attributes);
-            return unmapped;
-        }
+        bool shownMinimised() const { return m_x.unmapped(m_window); }
 
     private:
-        Desktop& m_desktop;
+        XvfbDesktop& m_x;
         xcb_window_t m_window;
     };
 
     std::unique_ptr<Window> make(const std::string& instance, const std::string& windowClass,
                                  const std::string& caption, bool minimised)
     {
-        return std::make_unique<Window>(*this, instance, windowClass, caption, minimised);
+        return std::make_unique<Window>(m_x, m_x.open(windowClass, caption, minimised, instance));
     }
 
 private:
-    pid_t m_server = 0;
-    xcb_connection_t* m_c = nullptr;
-    xcb_screen_t* m_screen = nullptr;
-    bool m_hadDisplay = false;
-    std::string m_oldDisplay;
+    XvfbDesktop m_x;
 };
 
 #endif

@@ -21,7 +21,12 @@ XvfbDesktop::~XvfbDesktop()
     if (m_server > 0) {
         ::kill(m_server, SIGTERM);
         int status = 0;
-        ::waitpid(m_server, &status, 0);
+        for (int i = 0; i < 500 && ::waitpid(m_server, &status, WNOHANG) == 0; ++i)
+            ::usleep(10000);
+        if (::waitpid(m_server, &status, WNOHANG) == 0) {
+            ::kill(m_server, SIGKILL);
+            ::waitpid(m_server, &status, 0);
+        }
     }
     if (m_hadDisplay)
         ::setenv("DISPLAY", m_oldDisplay.c_str(), 1);
@@ -96,16 +101,22 @@ void XvfbDesktop::sync()
     std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
-xcb_window_t XvfbDesktop::open(const std::string& windowClass, const std::string& caption, bool minimised)
+xcb_window_t XvfbDesktop::open(const std::string& windowClass, const std::string& caption, bool minimised,
+                               const std::string& instance)
 {
     const xcb_window_t window = xcb_generate_id(m_c);
     xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root, 10, 10, 300, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, m_screen->root_visual, 0, nullptr);
-    const std::string wmClass = "tarvino" + std::string(1, '\0') + windowClass + '\0';
+    const std::string wmClass = instance + '\0' + windowClass + '\0';
     xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
                         wmClass.data());
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                        caption.size(), caption.data());
+    if (minimised) {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, caption.size(),
+                            caption.data());
+    } else {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
+                            caption.size(), caption.data());
+    }
     if (minimised) {
         const std::uint32_t hints[9] = {2, 0, 3, 0, 0, 0, 0, 0, 0};
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);

@@ -17,9 +17,11 @@ public:
     /// Starts the server; false with `why` when there is none to start.
     bool open(std::string& why);
 
-    /// A window with this caption; a minimised one starts iconic, as the window
-    /// manager would record it.
-    xcb_window_t open(const std::string& windowClass, const std::string& caption, bool minimised = false);
+    /// A window with this class and caption; a minimised one starts iconic, as the
+    /// window manager would record it, and is named only in the old WM_NAME, as
+    /// older programs name theirs.
+    xcb_window_t open(const std::string& windowClass, const std::string& caption, bool minimised = false,
+                      const std::string& instance = "tarvino");
     void close(xcb_window_t window);
     /// Whether the window is still not shown (minimised windows are unmapped).
     bool unmapped(xcb_window_t window);
