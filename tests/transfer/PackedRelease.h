@@ -16,9 +16,9 @@
 namespace tarvino::test {
 
 /// Bytes that do not compress, so that archive sizes are predictable.
-inline QByteArray noise(qsizetype size, quint32 seed = 7)
+inline QByteArray noise(qsizetype size, quint32 variant = 7)
 {
-    QRandomGenerator random(seed);
+    QRandomGenerator random(variant);
     QByteArray bytes(size, Qt::Uninitialized);
     for (char& b : bytes)
         b = static_cast<char>(random.generate() & 0xff);

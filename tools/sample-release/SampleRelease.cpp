@@ -120,7 +120,7 @@ QString installedPath(const QString& installFolder, const QString& name)
     return installFolder + QLatin1Char('/') + name;
 }
 
-// Content of one file: a readable first line, then letters from a generator seeded
+// Content of one file: a readable first line, then letters from a generator started
 // by name and version, compressible about as well as real programs are.
 QByteArray contentOf(const QString& name, const Version& v)
 {
