@@ -1,5 +1,6 @@
+#include "../transfer/PackedRelease.h"
+#include "InstallFixture.h"
 #include "TestHttpServer.h"
-#include "TestInstallation.h"
 #include "XvfbDesktop.h"
 #include "app/ConsoleWindow.h"
 #include "app/Unattended.h"
@@ -9,15 +10,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <sstream>
 
 using namespace tarvino;
@@ -71,48 +66,16 @@ struct Workstation {
     TestHttpServer server;
 };
 
-/// The report designer's values go beside a settings store of the test's own.
-struct OwnConfigHome {
-    OwnConfigHome() : previous(qgetenv("XDG_CONFIG_HOME")), hadPrevious(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    }
-    ~OwnConfigHome()
-    {
-        if (hadPrevious)
-            qputenv("XDG_CONFIG_HOME", previous);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
-    }
-    QTemporaryDir config;
-    QByteArray previous;
-    bool hadPrevious;
-};
-
 /// Publishes a newer Racuni.exe, packed by the real 7-Zip, in a network folder the
 /// workstation's settings select. Returns the new program's bytes.
 QByteArray publishInNetworkFolder(Workstation& ws)
 {
     const QString source = QDir::toNativeSeparators(ws.inst.root() + QStringLiteral("/mreza")) + separator();
-    QDir().mkpath(source);
     const QByteArray program = QByteArray("Racuni release 23.1.5 ").repeated(30);
-    QTemporaryDir work;
-    QFile file(work.filePath(QStringLiteral("Racuni.exe")));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(program);
-    file.close();
-    QProcess zip;
-    zip.setWorkingDirectory(work.path());
-    zip.start(QStringLiteral("7za"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("archive.7z"),
-                                      QStringLiteral("Racuni.exe")});
-    EXPECT_TRUE(zip.waitForFinished(60000));
-    EXPECT_TRUE(QFile::copy(work.filePath(QStringLiteral("archive.7z")), source + QStringLiteral("Racuni.7z")));
-    const QByteArray manifest = "Racuni.exe;23;1;5;" +
-                                QByteArray::number(QFileInfo(source + QStringLiteral("Racuni.7z")).size()) + ";" +
-                                QByteArray::number(program.size()) + ";\r\n";
-    QFile published(source + QStringLiteral("Verzije.txt"));
-    EXPECT_TRUE(published.open(QIODevice::WriteOnly));
-    published.write(manifest);
+    const QByteArray packed = sevenZip(QStringLiteral("Racuni.exe"), program);
+    InstallFixture::put(source, QStringLiteral("Racuni.7z"), packed);
+    InstallFixture::put(source, QStringLiteral("Verzije.txt"),
+                        "Racuni.exe;23;1;5;" + QByteArray::number(packed.size()) + ";" + QByteArray::number(program.size()) + ";\r\n");
     ws.set(key::RegularOption, QString::number(NetworkFolder));
     ws.set(key::RegularFolder, source);
     return program;
@@ -230,9 +193,6 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
     EXPECT_EQ(r.err.count(QStringLiteral("Odgovor (da/ne): ")), 2);
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), program);
     EXPECT_EQ(ws.inst.journal().last(), QStringLiteral("********************* KRAJ UPDATE"));
-
-    r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--da")});
-    EXPECT_EQ(r.status, ExitNothingNew) << r.err.toStdString();
 }
 
 TEST(Unattended, ASuiteProgramLeftOpenEndsTheRunInsteadOfAskingForEver)
@@ -255,37 +215,6 @@ TEST(Unattended, ASuiteProgramLeftOpenEndsTheRunInsteadOfAskingForEver)
         << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("Postoje pokrenuti programi:")), 2);
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
-}
-
-TEST(Unattended, TheProgramRunsWithoutADisplay)
-{
-    QTemporaryDir config;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-
-    const auto run = [&](const QStringList& arguments) {
-        QProcess program;
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(TARVINO_PROGRAM), arguments);
-        EXPECT_TRUE(program.waitForFinished(60000));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        return std::make_tuple(program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
-                               QString::fromLocal8Bit(program.readAllStandardError()));
-    };
-
-    const auto [versionStatus, versionOut, versionErr] = run({QStringLiteral("--version")});
-    EXPECT_EQ(versionStatus, ExitDone) << versionErr.toStdString();
-    EXPECT_TRUE(versionOut.startsWith(QStringLiteral("TarvinoLiveUpdate23 23."))) << versionOut.toStdString();
-
-    const auto [wrongStatus, wrongOut, wrongErr] = run({QStringLiteral("--ažuriraj")});
-    EXPECT_EQ(wrongStatus, ExitWrongArguments);
-    EXPECT_TRUE(wrongErr.startsWith(QStringLiteral("TarvinoLiveUpdate23: Nepoznat argument: --ažuriraj\n")))
-        << wrongErr.toStdString();
-    EXPECT_TRUE(wrongErr.contains(QStringLiteral("\nUpotreba: ")));
-    EXPECT_TRUE(wrongOut.isEmpty());
 }
 
 TEST(Unattended, ConsoleBoxesAreOneLineAndARepeatedQuestionIsReported)

@@ -8,11 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace tarvino::test {
@@ -46,11 +47,33 @@ private:
     const TestInstallation& m_inst;
 };
 
+/// Sets an environment variable, or removes it without a value, for the object's life.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value)
+        : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+    {
+        value ? qputenv(name, *value) : qunsetenv(name);
+    }
+    ~ScopedEnv() { m_previous ? qputenv(m_name, *m_previous) : qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_previous;
+};
+
+/// The report designer's values go beside a settings store of the test's own.
+struct OwnConfigHome {
+    QTemporaryDir config;
+    ScopedEnv env {"XDG_CONFIG_HOME", config.path().toUtf8()};
+};
+
 /// A stand-in registration tool on PATH: a shell script that writes each call's
 /// arguments, one bracketed argument after another, as a line of a record file.
 class StandInRegSvr32 {
 public:
-    explicit StandInRegSvr32(const QString& folder) : m_folder(folder)
+    explicit StandInRegSvr32(const QString& folder)
+        : m_folder(folder), m_path("PATH", folder.toUtf8() + ':' + qgetenv("PATH"))
     {
         QDir().mkpath(folder);
         m_tool = folder + QStringLiteral("/RegSvr32.exe");
@@ -70,11 +93,7 @@ public:
                          .toUtf8());
         script.close();
         setExecutable(true);
-        const char* path = std::getenv("PATH");
-        m_oldPath = path ? path : "";
-        ::setenv("PATH", (folder.toStdString() + ":" + m_oldPath).c_str(), 1);
     }
-    ~StandInRegSvr32() { ::setenv("PATH", m_oldPath.c_str(), 1); }
 
     void setExecutable(bool yes) { ::chmod(m_tool.toUtf8().constData(), yes ? 0755 : 0644); }
     /// The tool can be started `times` more times in all, then it is missing.
@@ -107,7 +126,7 @@ private:
     QString m_folder;
     QString m_tool;
     QString m_record;
-    std::string m_oldPath;
+    ScopedEnv m_path;
 };
 
 /// An installation with its working folders, a stand-in registration tool and no
@@ -119,18 +138,10 @@ public:
           window(inst.window, inst),
           ctx {inst.state, window, inst.platform, *inst.settings}
     {
-        if (const char* display = std::getenv("DISPLAY"))
-            m_display = display;
-        ::unsetenv("DISPLAY");
         QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
         inst.platform.fakeSystem.env["WinDir"] = native(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Windows")));
         IzvediDirektorije(inst.ctx);
         QDir().mkpath(inst.state.scriptsFolder);
-    }
-    ~InstallFixture() override
-    {
-        if (m_display)
-            ::setenv("DISPLAY", m_display->c_str(), 1);
     }
 
     AppState& state() { return inst.state; }
@@ -166,7 +177,7 @@ public:
 
 private:
     int m_rows = 0;
-    std::optional<std::string> m_display;
+    ScopedEnv m_noDisplay {"DISPLAY", std::nullopt};
 };
 
 } // namespace tarvino::test
