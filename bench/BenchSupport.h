@@ -99,25 +99,29 @@ inline bool waitForPort(quint16 port)
 }
 
 /// nginx serving `www` on 127.0.0.1: http on `httpPort` and, with a certificate,
-/// https on `httpsPort`. Its configuration, logs and temporary files live in
+/// https on `httpsPort` and, given `http2Port`, https with HTTP/2 there. Its configuration, logs and temporary files live in
 /// `root` + "nginx/".
 class LoopbackNginx {
 public:
     ~LoopbackNginx() { stop(); }
 
     bool start(const QString& root, const QString& www, quint16 httpPort, quint16 httpsPort = 0,
-               const QString& certificate = {}, const QString& key = {})
+               const QString& certificate = {}, const QString& key = {}, quint16 http2Port = 0)
     {
         const QString folder = root + QStringLiteral("nginx/");
         QDir().mkpath(folder);
         QString servers =
             QStringLiteral("  server { listen 127.0.0.1:%1; root %2; }\n").arg(httpPort).arg(www);
-        if (httpsPort != 0) {
-            servers += QStringLiteral("  server { listen 127.0.0.1:%1 ssl; root %2;\n"
-                                      "           ssl_certificate %3; ssl_certificate_key %4; }\n")
-                           .arg(httpsPort)
-                           .arg(www, certificate, key);
-        }
+        auto tlsServer = [&](quint16 port, const QString& listenOptions) {
+            servers += QStringLiteral("  server { listen 127.0.0.1:%1 %2; root %3;\n"
+                                      "           ssl_certificate %4; ssl_certificate_key %5; }\n")
+                           .arg(port)
+                           .arg(listenOptions, www, certificate, key);
+        };
+        if (httpsPort != 0)
+            tlsServer(httpsPort, QStringLiteral("ssl"));
+        if (http2Port != 0)
+            tlsServer(http2Port, QStringLiteral("ssl http2"));
         const QString config =
             QStringLiteral(
                 "daemon off; master_process off; worker_processes 1;\n"
@@ -138,7 +142,7 @@ public:
                                                   folder + QStringLiteral("error.log"), QStringLiteral("-c"),
                                                   folder + QStringLiteral("nginx.conf")});
         return m_process.waitForStarted() && waitForPort(httpPort) &&
-               (httpsPort == 0 || waitForPort(httpsPort));
+               (httpsPort == 0 || waitForPort(httpsPort)) && (http2Port == 0 || waitForPort(http2Port));
     }
 
     void stop()

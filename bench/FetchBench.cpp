@@ -2,8 +2,8 @@
 //
 //   bench_fetch [size in MiB, default 256] [rounds, default 3] [only: e.g. "Chilkat"]
 //
-// Serves one file of random bytes over http and https, fetches it with each
-// engine through DownFile and with curl -o, and prints the best round of each.
+// Serves one file of random bytes over http, https and https with HTTP/2, fetches it
+// with each engine through DownFile and with curl -o, and prints the best round of each.
 
 #include "BenchSupport.h"
 #include "TestCertificates.h"
@@ -128,9 +128,10 @@ int main(int argc, char** argv)
 
     const quint16 httpPort = bench::freePort();
     const quint16 httpsPort = bench::freePort();
+    const quint16 http2Port = bench::freePort();
     bench::LoopbackNginx nginx;
     if (!nginx.start(root, root + QStringLiteral("www"), httpPort, httpsPort,
-                     certificates.serverCertificatePath, certificates.serverKeyPath)) {
+                     certificates.serverCertificatePath, certificates.serverKeyPath, http2Port)) {
         std::fprintf(stderr, "nginx did not start\n");
         return 1;
     }
@@ -148,21 +149,23 @@ int main(int argc, char** argv)
     const QString target = folder + QStringLiteral("veliki.7z");
     const QString path = QStringLiteral("/download/Verzija23/veliki.7z");
 
-    auto fetcher = [&](bool chilkat) {
-        return [&, chilkat] {
+    // The component engine asks for https, the transfer control for http.
+    auto fetcher = [&](bool chilkat, quint16 port) {
+        return [&, chilkat, port] {
             state.sources.useChilkat = chilkat;
-            state.sources.primaryServer =
-                QStringLiteral("127.0.0.1:") + QString::number(chilkat ? httpsPort : httpPort);
+            state.sources.primaryServer = QStringLiteral("127.0.0.1:") + QString::number(port);
             return DownFile(ctx, QStringLiteral("veliki.7z"), folder);
         };
     };
-    auto curl = [&](bool https) {
-        return [&, https] {
+    auto curl = [&](bool https, quint16 port) {
+        return [&, https, port] {
             QStringList args = {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), target};
             if (https)
                 args << QStringLiteral("--cacert") << certificates.authorityPath;
-            args << (https ? QStringLiteral("https://127.0.0.1:%1%2").arg(httpsPort).arg(path)
-                           : QStringLiteral("http://127.0.0.1:%1%2").arg(httpPort).arg(path));
+            args << QStringLiteral("%1://127.0.0.1:%2%3")
+                        .arg(https ? QStringLiteral("https") : QStringLiteral("http"))
+                        .arg(port)
+                        .arg(path);
             return QProcess::execute(QStringLiteral("curl"), args) == 0;
         };
     };
@@ -174,10 +177,12 @@ int main(int argc, char** argv)
         Round best;
     };
     std::vector<Entry> entries = {
-        {QStringLiteral("curl http"), curl(false), false, {}},
-        {QStringLiteral("DownInet (http)"), fetcher(false), true, {}},
-        {QStringLiteral("curl https"), curl(true), false, {}},
-        {QStringLiteral("DownChilkat (https)"), fetcher(true), true, {}},
+        {QStringLiteral("curl http"), curl(false, httpPort), false, {}},
+        {QStringLiteral("DownInet (http)"), fetcher(false, httpPort), true, {}},
+        {QStringLiteral("curl https"), curl(true, httpsPort), false, {}},
+        {QStringLiteral("DownChilkat (https)"), fetcher(true, httpsPort), true, {}},
+        {QStringLiteral("curl https HTTP/2"), curl(true, http2Port), false, {}},
+        {QStringLiteral("DownChilkat (HTTP/2)"), fetcher(true, http2Port), true, {}},
     };
     if (!only.isEmpty()) {
         // A profile of one fetch: keep only the named one and the curl it is compared with.
