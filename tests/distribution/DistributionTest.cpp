@@ -1,12 +1,12 @@
+#include "distribution/Distribution.h"
+
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
-#include "distribution/Distribution.h"
 #include "plan/FolderLayout.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 using namespace tarvino;
@@ -29,11 +29,9 @@ struct Item {
 
     QByteArray archive() const
     {
-        if (body)
-            return *body;
         QByteArray bytes = (name + QStringLiteral(" %1.%2.%3 ").arg(gl).arg(pom).arg(rev)).toUtf8();
         bytes.resize(packedSize, 'z');
-        return bytes;
+        return body.value_or(bytes);
     }
 };
 
@@ -46,16 +44,18 @@ struct Site {
         inst.state.sources.regularOption = PrimaryServer;
         inst.state.sources.useChilkat = false;
         inst.state.fetchStallTimeout = 20s;
-        QDir().mkpath(inst.root() + QStringLiteral("/Dist"));
+        QDir().mkpath(folder());
         // Typed without the closing separator.
-        inst.state.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist"));
+        inst.state.sources.folders[DistributionFolderBox] = folder().chopped(1);
     }
 
     QByteArray manifest() const
     {
         QString text;
         for (const Item& i : items)
-            text += QStringLiteral("%1;%2;%3;%4;%5;%6;0\r\n").arg(i.name).arg(i.gl).arg(i.pom).arg(i.rev).arg(i.packedSize).arg(i.realSize);
+            text += QStringLiteral("%1;%2;%3;%4;%5;%6;0\r\n")
+                        .arg(i.name, QString::number(i.gl), QString::number(i.pom), QString::number(i.rev),
+                             QString::number(i.packedSize), QString::number(i.realSize));
         return toAnsi(text);
     }
 
@@ -79,7 +79,10 @@ struct Site {
         inst.window.questions.clear();
     }
 
-    QString folder() const { return withSeparator(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist"))); }
+    QString folder() const
+    {
+        return QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist")) + separator();
+    }
     QByteArray read(const QString& name) const
     {
         QFile f(folder() + name);
@@ -89,12 +92,7 @@ struct Site {
     /// The archives requested from the server, in order.
     QStringList fetchedArchives() const
     {
-        QStringList names;
-        for (const QString& path : server.requests) {
-            if (path.endsWith(QStringLiteral(".7z")))
-                names << path.mid(kBase.size());
-        }
-        return names;
+        return QStringList(server.requests).filter(QStringLiteral(".7z")).replaceInStrings(kBase, QString());
     }
 
     TestInstallation inst;
@@ -104,78 +102,59 @@ struct Site {
 
 QString lines(const QStringList& list)
 {
-    QString text;
-    for (const QString& line : list)
-        text += CRLF + line;
-    return text;
+    return list.isEmpty() ? QString() : CRLF + list.join(CRLF);
 }
 
-const QString kCopied = lines({QStringLiteral("Kopirano Verzije.txt"), QStringLiteral("Kopirano VerzijeU.txt")});
+const QString kCopied =
+    lines({QStringLiteral("Kopirano Verzije.txt"), QStringLiteral("Kopirano VerzijeU.txt")});
 
 } // namespace
 
 TEST(Distribution, FirstDistributionAsksThenCopiesTheWholeRelease)
 {
     Site site;
+    // A workstation that never checked has no Update folder for its journal yet.
+    QDir(site.inst.path(QStringLiteral("Update"))).removeRecursively();
     site.items = {{QStringLiteral("Računi.exe"), 2, 1, 0, 300},
                   {QStringLiteral("Pomoc.chm"), 1, 0, 0, 150},
                   {QStringLiteral("TarvinoIzmjBaza23.dll"), 3, 0, 0, 250},
                   {QStringLiteral("Skripta.enc"), 1, 0, 0, 50}};
     site.publish();
     RecordingWindow& w = site.inst.window;
-    w.answer({Answer::Yes});
+    const QString question =
+        QStringLiteral("Ne postoji datoteka: ") + site.folder() +
+        QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li nastaviti sa download-om?");
 
+    // Asked in an unattended run too; No copies nothing.
+    w.answer({Answer::No});
+    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
+    EXPECT_EQ(w.questions, QStringList{question});
+    EXPECT_TRUE(site.fetchedArchives().isEmpty());
+    EXPECT_FALSE(QFile::exists(site.folder() + QStringLiteral("Verzije.txt")));
+
+    w.answer({Answer::Yes});
     PrenesiNaLokaciju(site.inst.ctx, true);
 
-    const QString folder = site.folder();
-    EXPECT_EQ(site.inst.state.sources.folders[DistributionFolderBox], folder);
-    EXPECT_EQ(w.questions, QStringList {QStringLiteral("Ne postoji datoteka: ") + folder +
-                                        QStringLiteral("Verzije.txt. Kopiraju se sve datoteke. Želite li nastaviti "
-                                                       "sa download-om?")});
-    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc.7z"),
-                                                    QStringLiteral("TarvinoIzmjBaza23.7z"), QStringLiteral("Skripta.7z")}));
+    EXPECT_EQ(site.inst.state.sources.folders[DistributionFolderBox], site.folder());
+    EXPECT_EQ(w.questions, (QStringList{question, question}));
+    EXPECT_EQ(site.fetchedArchives(),
+              (QStringList{QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc.7z"),
+                           QStringLiteral("TarvinoIzmjBaza23.7z"), QStringLiteral("Skripta.7z")}));
     for (const Item& i : site.items)
         EXPECT_EQ(site.read(packedName(i.name)), i.archive()) << i.name.toStdString();
     EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), site.manifest());
     EXPECT_EQ(site.read(QStringLiteral("VerzijeU.txt")), "VerzijeU 1\r\n");
     EXPECT_EQ(w.actionPane, kCopied);
     EXPECT_EQ(w.errorPane, QString());
-    EXPECT_TRUE(site.inst.journal().contains(
-        QStringLiteral("Download na lokaciju - Veličina presnimljene datoteke Racuni.7z je 300, a veličina originalne "
-                       "datoteke je 300. OK.")));
+    EXPECT_TRUE(site.inst.journal().contains(QStringLiteral(
+        "Download na lokaciju - Veličina presnimljene datoteke Racuni.7z je 300, a veličina originalne "
+        "datoteke je 300. OK.")));
     EXPECT_FALSE(w.transferTimerRunning);
-    ASSERT_EQ(w.messages.size(), 1u);
-    EXPECT_EQ(w.messages[0].text, QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder + QStringLiteral(" ") +
-                                      CRLF + CRLF + QStringLiteral("Ukupno prenesno: 750 bajtova.") + CRLF +
-                                      QStringLiteral("Sada je moguće ažuriranje za ostala računala!"));
-}
-
-TEST(Distribution, UnattendedRunStillAsksBeforeCopyingEverything)
-{
-    Site site;
-    site.items = {{QStringLiteral("Racuni.exe")}};
-    site.publish();
-    site.inst.window.answer({Answer::No});
-
-    EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
-
-    EXPECT_EQ(site.inst.window.questions.size(), 1);
-    EXPECT_TRUE(site.fetchedArchives().isEmpty());
-    EXPECT_FALSE(QFile::exists(site.folder() + QStringLiteral("Verzije.txt")));
-}
-
-TEST(Distribution, WorkstationThatNeverCheckedStillKeepsItsJournal)
-{
-    Site site;
-    QDir(site.inst.path(QStringLiteral("Update"))).removeRecursively();
-    site.items = {{QStringLiteral("Racuni.exe")}};
-    site.publish();
-    site.inst.window.answer({Answer::Yes});
-
-    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
-
-    EXPECT_TRUE(site.inst.window.messages.empty());
-    EXPECT_FALSE(site.inst.journal().isEmpty());
+    // Only the closing box: the journal found its folder.
+    EXPECT_EQ(w.messageTexts(), QStringList{QStringLiteral("Uspješno skinuti programi na lokaciju ") +
+                                            site.folder() + QStringLiteral(" ") + CRLF + CRLF +
+                                            QStringLiteral("Ukupno prenesno: 750 bajtova.") + CRLF +
+                                            QStringLiteral("Sada je moguće ažuriranje za ostala računala!")});
 }
 
 TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
@@ -188,10 +167,10 @@ TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
     // An empty box is no folder, not the root of the drive.
     site.inst.state.sources.folders[DistributionFolderBox] = QString();
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, true));
-    EXPECT_EQ(w.messageTexts(), QStringList {QStringLiteral("Ne postoji unesena lokacija za download programa: ") +
-                                             CRLF +
-                                             QStringLiteral("Program ne može nastaviti sa presnimavanjem programa na "
-                                                            "zadanu lokaciju!")});
+    EXPECT_EQ(w.messageTexts(),
+              QStringList{QStringLiteral("Ne postoji unesena lokacija za download programa: ") + CRLF +
+                          QStringLiteral(
+                              "Program ne može nastaviti sa presnimavanjem programa na zadanu lokaciju!")});
 
     site.inst.state.sources.folders[DistributionFolderBox] = site.inst.root() + QStringLiteral("/Nema");
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
@@ -217,7 +196,7 @@ TEST(Distribution, SecondRunOfAnUnchangedReleaseFetchesNoArchive)
     PrenesiNaLokaciju(site.inst.ctx, false);
 
     EXPECT_EQ(site.server.requests,
-              (QStringList {kBase + QStringLiteral("Verzije.txt"), kBase + QStringLiteral("VerzijeU.txt")}));
+              (QStringList{kBase + QStringLiteral("Verzije.txt"), kBase + QStringLiteral("VerzijeU.txt")}));
     EXPECT_EQ(site.inst.state.totalTransferred, 0);
     EXPECT_EQ(site.inst.window.actionPane, lines(same) + kCopied);
     EXPECT_EQ(site.inst.window.errorPane, QString());
@@ -232,10 +211,7 @@ TEST(Distribution, WrongSizedOrMissingArchiveIsFetchedAgain)
                   {QStringLiteral("Plata.exe"), 1, 0, 0, 200},
                   {QStringLiteral("Kasa.dll"), 1, 0, 0, 120}};
     site.distributeFirst();
-    {
-        QFile shorter(site.folder() + QStringLiteral("Racuni.7z"));
-        ASSERT_TRUE(shorter.resize(3));
-    }
+    ASSERT_TRUE(QFile(site.folder() + QStringLiteral("Racuni.7z")).resize(3));
     QFile::remove(site.folder() + QStringLiteral("Plata.7z"));
     // The server's archive no longer matches its own manifest.
     site.items[1].body = QByteArray(201, 'p');
@@ -243,16 +219,18 @@ TEST(Distribution, WrongSizedOrMissingArchiveIsFetchedAgain)
 
     PrenesiNaLokaciju(site.inst.ctx, true);
 
-    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Plata.7z")}));
+    EXPECT_EQ(site.fetchedArchives(), (QStringList{QStringLiteral("Racuni.7z"), QStringLiteral("Plata.7z")}));
     EXPECT_EQ(site.read(QStringLiteral("Racuni.7z")), site.items[0].archive());
     EXPECT_EQ(site.inst.state.totalTransferred, 500);
-    const QString differs = QStringLiteral("Veličina presnimljene datoteke Plata.7z je 201, a veličina originalne "
-                                           "datoteke je 200 i one nisu iste. Moguća greška u prijenosu datoteke. "
-                                           "Ponovite postupak. Nastaviće se prijenos za ostale datoteke!");
-    EXPECT_EQ(site.inst.window.errorPane,
-              lines({QStringLiteral("Nađena 7z datoteka: Racuni.7z ali je veličina različita 3 Novi: 300 pa će se "
-                                    "prekopirati"),
-                     QStringLiteral("Nije nađena 7z datoteka: Plata.7z pa se mora napraviti"), differs}));
+    const QString differs =
+        QStringLiteral("Veličina presnimljene datoteke Plata.7z je 201, a veličina originalne "
+                       "datoteke je 200 i one nisu iste. Moguća greška u prijenosu datoteke. "
+                       "Ponovite postupak. Nastaviće se prijenos za ostale datoteke!");
+    EXPECT_EQ(
+        site.inst.window.errorPane,
+        lines({QStringLiteral("Nađena 7z datoteka: Racuni.7z ali je veličina različita 3 Novi: 300 pa će se "
+                              "prekopirati"),
+               QStringLiteral("Nije nađena 7z datoteka: Plata.7z pa se mora napraviti"), differs}));
     EXPECT_EQ(site.inst.window.actionPane, lines({QStringLiteral("Ista verzija: Kasa.dll")}) + kCopied);
     // The other rows went on and the run still counts as done.
     ASSERT_EQ(site.inst.window.messages.size(), 2u);
@@ -263,21 +241,22 @@ TEST(Distribution, WrongSizedOrMissingArchiveIsFetchedAgain)
 TEST(Distribution, HelpScriptAndControlRowsFollowWhatWasFetchedBeforeThem)
 {
     Site site;
-    for (const char* name : {"Pomoc1.chm", "Skripta1.enc", "Računi.exe", "Pomoc2.chm", "Skripta2.enc", "Grid1.ocx",
-                             "Tabela.ocx", "TarvinoIzmjBaza23.dll", "Skripta3.enc", "Grid2.ocx", "Plata.exe"})
+    for (const char* name :
+         {"Pomoc1.chm", "Skripta1.enc", "Računi.exe", "Pomoc2.chm", "Skripta2.enc", "Grid1.ocx", "Tabela.ocx",
+          "TarvinoIzmjBaza23.dll", "Skripta3.enc", "Grid2.ocx", "Plata.exe"})
         site.items.push_back({QString::fromUtf8(name)});
     site.distributeFirst();
-    site.items[2].rev = 1;        // Računi.exe
+    site.items[2].rev = 1;         // Računi.exe
     site.items[6].realSize = 1001; // Tabela.ocx
-    site.items[7].pom = 2;        // TarvinoIzmjBaza23.dll
+    site.items[7].pom = 2;         // TarvinoIzmjBaza23.dll
     site.publish();
 
     EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
 
     EXPECT_EQ(site.fetchedArchives(),
-              (QStringList {QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc2.7z"), QStringLiteral("Tabela.7z"),
-                            QStringLiteral("TarvinoIzmjBaza23.7z"), QStringLiteral("Skripta3.7z"),
-                            QStringLiteral("Grid2.7z")}));
+              (QStringList{QStringLiteral("Racuni.7z"), QStringLiteral("Pomoc2.7z"),
+                           QStringLiteral("Tabela.7z"), QStringLiteral("TarvinoIzmjBaza23.7z"),
+                           QStringLiteral("Skripta3.7z"), QStringLiteral("Grid2.7z")}));
     EXPECT_EQ(site.inst.window.actionPane,
               lines({QStringLiteral("Ista verzija: Pomoc1.chm"), QStringLiteral("Ista verzija: Skripta1.enc"),
                      QStringLiteral("Ista verzija: Skripta2.enc"), QStringLiteral("Ista verzija: Grid1.ocx"),
@@ -289,7 +268,9 @@ TEST(Distribution, HelpScriptAndControlRowsFollowWhatWasFetchedBeforeThem)
 TEST(Distribution, FetchFailingMidRowsLeavesTheOldManifests)
 {
     Site site;
-    site.items = {{QStringLiteral("A.exe")}, {QStringLiteral("B.exe")}, {QStringLiteral("C.exe")},
+    site.items = {{QStringLiteral("A.exe")},
+                  {QStringLiteral("B.exe")},
+                  {QStringLiteral("C.exe")},
                   {QStringLiteral("D.exe")}};
     site.distributeFirst();
     const QByteArray oldManifest = site.manifest();
@@ -302,21 +283,22 @@ TEST(Distribution, FetchFailingMidRowsLeavesTheOldManifests)
 
     PrenesiNaLokaciju(site.inst.ctx, true);
 
-    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
+    EXPECT_EQ(site.fetchedArchives(), (QStringList{QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
     EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), oldManifest);
     EXPECT_EQ(site.read(QStringLiteral("VerzijeU.txt")), "VerzijeU 1\r\n");
     EXPECT_EQ(w.actionPane, QStringLiteral("prethodno"));
     EXPECT_FALSE(w.transferTimerRunning || w.progressVisible);
     ASSERT_FALSE(w.messages.empty());
-    EXPECT_TRUE(w.messages.back().text.startsWith(QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") +
-                                                  site.folder()));
+    EXPECT_TRUE(w.messages.back().text.startsWith(
+        QStringLiteral("Upozorenje. Nisu uspješno skinuti programi na lokaciju ") + site.folder()));
+    // B arrived, C did not.
     EXPECT_TRUE(w.messages.back().text.endsWith(QStringLiteral("Ukupno prenesno: 100 bajtova.")));
 
     // The next run compares against the old manifest again and completes the folder.
     site.publish("VerzijeU 2\r\n");
     site.server.requests.clear();
     EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
-    EXPECT_EQ(site.fetchedArchives(), (QStringList {QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
+    EXPECT_EQ(site.fetchedArchives(), (QStringList{QStringLiteral("B.7z"), QStringLiteral("C.7z")}));
     EXPECT_EQ(site.read(QStringLiteral("Verzije.txt")), site.manifest());
     EXPECT_EQ(site.read(QStringLiteral("C.7z")), site.items[2].archive());
 }
@@ -333,5 +315,6 @@ TEST(Distribution, ManifestThatCannotBeCopiedFailsTheRun)
 
     EXPECT_FALSE(QFile::exists(site.folder() + QStringLiteral("Verzije.txt")));
     EXPECT_EQ(site.inst.window.actionPane, lines({QStringLiteral("Kopirano VerzijeU.txt")}));
-    EXPECT_EQ(site.inst.window.errorPane, lines({QStringLiteral("Greška u kopiranju Verzije.txt Access is denied.")}));
+    EXPECT_EQ(site.inst.window.errorPane,
+              lines({QStringLiteral("Greška u kopiranju Verzije.txt Access is denied.")}));
 }

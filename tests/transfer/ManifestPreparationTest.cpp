@@ -1,15 +1,14 @@
-#include "TestHttpServer.h"
+#include "transfer/ManifestPreparation.h"
+
 #include "ForwardingWindow.h"
+#include "TestHttpServer.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
 #include "transfer/CheckCommand.h"
-#include "transfer/ManifestPreparation.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <functional>
-
 #include <gtest/gtest.h>
 
 using namespace tarvino;
@@ -56,7 +55,10 @@ struct Workstation {
     }
 
     // The network folder as the operator types it, with its separator.
-    QString network() const { return QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno")) + separator(); }
+    QString network() const
+    {
+        return QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno")) + separator();
+    }
     void publish(const QString& name, const QByteArray& bytes) const
     {
         QFile f(network() + name);
@@ -71,19 +73,12 @@ struct Workstation {
     bool prepare() { return PripremiVerzijaTXT(ctx); }
     QString update() const { return inst.path(QStringLiteral("Update")) + separator(); }
     QByteArray updated() const { return inst.read(QStringLiteral("Update/") + kManifest); }
-    QStringList planNames() const
-    {
-        QStringList names;
-        for (const PlanGridRow& row : inst.window.plan)
-            names << row.name;
-        return names;
-    }
 
     TestInstallation inst;
     TestHttpServer primary;
     TestHttpServer secondary;
-    FetchEndWindow window {inst.window};
-    Context ctx {inst.state, window, inst.platform, *inst.settings};
+    FetchEndWindow window{inst.window};
+    Context ctx{inst.state, window, inst.platform, *inst.settings};
 };
 
 } // namespace
@@ -97,13 +92,11 @@ TEST(ManifestPreparation, InternetSourceBringsManifestAndRemoteSupportProgramAnd
 
     EXPECT_TRUE(ws.prepare());
 
-    EXPECT_EQ(ws.primary.requests, (QStringList {kRegular + kSupport, kRegular + kManifest}));
+    EXPECT_EQ(ws.primary.requests, (QStringList{kRegular + kSupport, kRegular + kManifest}));
     EXPECT_EQ(ws.inst.read(kSupport), kRemoteSupport);
     EXPECT_EQ(ws.updated(), kNewManifest);
-    EXPECT_EQ(ws.planNames(), QStringList {QStringLiteral("Racuni.exe")});
+    EXPECT_EQ(ws.inst.window.plan.size(), 1u);
     EXPECT_TRUE(ws.inst.window.messages.empty());
-    EXPECT_EQ(ws.inst.state.updateFolder, ws.update());
-
     EXPECT_EQ(ws.inst.window.updateEnabled, true);
 
     // The remote-support program is fetched once; the manifest every time, over the old copy.
@@ -121,7 +114,7 @@ TEST(ManifestPreparation, InternetSourceBringsManifestAndRemoteSupportProgramAnd
     ws.primary.answerStatus(kRegular + kManifest, 500);
     EXPECT_FALSE(ws.prepare());
     EXPECT_EQ(ws.inst.window.updateEnabled, true);
-    EXPECT_EQ(ws.planNames(), QStringList {QStringLiteral("Racuni.exe")});
+    EXPECT_EQ(ws.inst.window.plan.size(), 1u);
 }
 
 TEST(ManifestPreparation, RemoteSupportProgramNotFetchedOrGoneLeavesOnlyAJournalLine)
@@ -140,10 +133,11 @@ TEST(ManifestPreparation, RemoteSupportProgramNotFetchedOrGoneLeavesOnlyAJournal
         EXPECT_TRUE(ws.inst.window.messages.empty());
         EXPECT_EQ(ws.inst.window.updateEnabled, true);
         EXPECT_TRUE(ws.inst.journal().contains(
-            gone ? QStringLiteral("Download na lokaciju- Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
-                       ws.inst.folder()
-                 : QStringLiteral("Download na lokaciju- Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite "
-                                  "vezu sa internetom i pokušajte ponovno!")));
+            QStringLiteral("Download na lokaciju- ") +
+            (gone ? QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
+                        ws.inst.folder()
+                  : QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
+                                   "internetom i pokušajte ponovno!"))));
     }
 }
 
@@ -158,32 +152,39 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
         QString box;
         Icon icon = Icon::Exclamation;
     };
-    const QString notFetched = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu "
-                                              "sa internetom i pokušajte ponovno! Prekida se ažuriranje!");
-    const QString missing = QStringLiteral("Ne postoji datoteka %FVerzije.txt Program za automatsko ažuriranje novih "
-                                           "programa mora prestati sa ažuriranjem. Molimo da o ovoj poruci izvjestite "
-                                           "Tarvino tim za podršku.");
+    const QString notFetched =
+        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu "
+                       "sa internetom i pokušajte ponovno! Prekida se ažuriranje!");
+    const QString missing =
+        QStringLiteral("Ne postoji datoteka %FVerzije.txt Program za automatsko ažuriranje novih "
+                       "programa mora prestati sa ažuriranjem. Molimo da o ovoj poruci izvjestite "
+                       "Tarvino tim za podršku.");
     const QString unreadable = QStringLiteral(
         "PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se ažuriranje!");
     const QString noSeparator =
         QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: %T Prekida se ažuriranje!");
-    const QString notCopied = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite "
-                                             "i pokušajte ponovno! Prekida se ažuriranje!");
-    const QString noFolder = QStringLiteral("Potrebno je unijeti mrežnu lokaciju odakle se programi ažuriraju");
+    const QString notCopied =
+        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite "
+                       "i pokušajte ponovno! Prekida se ažuriranje!");
+    const QString noFolder =
+        QStringLiteral("Potrebno je unijeti mrežnu lokaciju odakle se programi ažuriraju");
     const QString p = QStringLiteral("PripremiVerzijaTXT- ");
     const auto folderBox = [](const QString& typed) {
         return [typed](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = typed; };
     };
     const Case cases[] = {
         {"update folder not created",
-         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update"); }, {},
-         QStringLiteral("Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko ažuriranje novih "
-                        "programa mora prestati sa radom.\r\nVjerojatno nemate administratorska prava ili je UAC "
-                        "uključen.")},
-        {"installed manifest missing", [](Workstation& ws) { QFile::remove(ws.inst.path(kManifest)); }, p + missing,
-         missing},
-        {"installed manifest unreadable", [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); },
-         p + unreadable, unreadable},
+         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update"); },
+         {},
+         QStringLiteral(
+             "Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko ažuriranje novih "
+             "programa mora prestati sa radom.\r\nVjerojatno nemate administratorska prava ili je UAC "
+             "uključen.")},
+        {"installed manifest missing", [](Workstation& ws) { QFile::remove(ws.inst.path(kManifest)); },
+         p + missing, missing},
+        {"installed manifest unreadable",
+         [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }, p + unreadable,
+         unreadable},
         {"internet manifest not fetched",
          [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
@@ -201,11 +202,12 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
         {"network folder empty", folderBox({}), {}, noFolder},
         {"network folder blank", folderBox(QStringLiteral("   ")), {}, noFolder},
         // Typed without its separator, the name is appended directly and not found.
-        {"network folder without separator", [](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = ws.network().chopped(1); },
+        {"network folder without separator",
+         [](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = ws.network().chopped(1); },
          p + QLatin1Char(' ') + noSeparator, noSeparator},
         {"network manifest not copied",
-         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt"); }, p + notCopied,
-         notCopied},
+         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt"); },
+         p + notCopied, notCopied},
         // The copy reports success and leaves nothing; both texts name the network folder.
         {"network manifest copied but absent",
          [](Workstation& ws) {
@@ -244,9 +246,7 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
         // No plan, and an early failure leaves the update button as it was.
         EXPECT_TRUE(ws.inst.window.plan.empty());
         EXPECT_EQ(ws.inst.window.updateEnabled, button);
-        if (ws.inst.exists(QStringLiteral("Update/Verzije.txt"))) {
-            EXPECT_EQ(ws.updated(), QByteArray("earlier"));
-        }
+        EXPECT_TRUE(!ws.inst.exists(QStringLiteral("Update/Verzije.txt")) || ws.updated() == "earlier");
         EXPECT_TRUE(!network || ws.primary.requests.isEmpty());
     }
 }
@@ -261,11 +261,11 @@ TEST(ManifestPreparation, NetworkSourceCopiesManifestAndRemoteSupportProgram)
     // First check: no old copy in the Update folder to delete, which is journalled only.
     EXPECT_TRUE(ws.prepare());
 
-    EXPECT_EQ(ws.inst.journal().first(), QStringLiteral("TV-PripremiVerzijaTXT- Greška u brisanju datoteke ") +
-                                              ws.update() + kManifest);
+    EXPECT_EQ(ws.inst.journal().first(),
+              QStringLiteral("TV-PripremiVerzijaTXT- Greška u brisanju datoteke ") + ws.update() + kManifest);
     EXPECT_EQ(ws.updated(), kNewManifest);
     EXPECT_EQ(ws.inst.read(kSupport), kRemoteSupport);
-    EXPECT_EQ(ws.planNames(), QStringList {QStringLiteral("Racuni.exe")});
+    EXPECT_EQ(ws.inst.window.plan.size(), 1u);
     EXPECT_TRUE(ws.inst.window.messages.empty());
     EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.secondary.requests.isEmpty());
 
@@ -275,43 +275,22 @@ TEST(ManifestPreparation, NetworkSourceCopiesManifestAndRemoteSupportProgram)
     EXPECT_FALSE(ws.prepare());
     EXPECT_FALSE(ws.inst.journal().mid(lines).join(QLatin1Char('\n')).contains(QStringLiteral("TV-")));
     EXPECT_EQ(ws.updated(), kInstalledManifest);
-}
 
-TEST(ManifestPreparation, NetworkFolderThatIsTheUpdateFolderKeepsItsManifest)
-{
-    Workstation ws;
-    ws.useNetwork();
+    // A network folder that is the Update folder itself: its manifest is the source, not an old copy.
     ws.inst.write(QStringLiteral("Update/Verzije.txt"), kNewManifest);
     ws.inst.state.sources.folders[RegularFolderBox] = ws.update();
-
     EXPECT_TRUE(ws.prepare());
-
     EXPECT_EQ(ws.updated(), kNewManifest);
     EXPECT_TRUE(ws.inst.window.messages.empty());
-}
 
-TEST(ManifestPreparation, TrialChannelUsesItsOwnOptionAndFolder)
-{
-    for (bool trialFromNetwork : {true, false}) {
-        SCOPED_TRACE(trialFromNetwork ? "trial network folder" : "trial server, regular network folder");
-        Workstation ws;
-        ws.inst.state.trialRun = true;
-        ws.inst.write(kSupport, kRemoteSupport);
-        if (trialFromNetwork) {
-            ws.inst.state.sources.regularOption = PrimaryServer;
-            ws.inst.state.sources.trialOption = NetworkFolder;
-            ws.inst.state.sources.folders[TrialFolderBox] = ws.network();
-            ws.publish(kManifest, kNewManifest);
-        } else {
-            ws.useNetwork();
-            ws.inst.state.sources.trialOption = PrimaryServer;
-            ws.primary.serve(kTrial + kManifest, kNewManifest);
-        }
-
-        EXPECT_TRUE(ws.prepare());
-        EXPECT_EQ(ws.primary.requests, trialFromNetwork ? QStringList() : QStringList {kTrial + kManifest});
-        EXPECT_EQ(ws.updated(), kNewManifest);
-    }
+    // A trial check takes its own option and folder box.
+    ws.inst.state.trialRun = true;
+    ws.inst.state.sources.regularOption = PrimaryServer;
+    ws.inst.state.sources.trialOption = NetworkFolder;
+    ws.inst.state.sources.folders[TrialFolderBox] = ws.network();
+    EXPECT_FALSE(ws.prepare());
+    EXPECT_EQ(ws.updated(), kInstalledManifest);
+    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
 }
 
 TEST(CheckCommand, SourceSelectionSavesChecksKeepsTheTabAndRecordsTheFailure)
@@ -321,7 +300,9 @@ TEST(CheckCommand, SourceSelectionSavesChecksKeepsTheTabAndRecordsTheFailure)
     ws.inst.state.sources.folders[RegularFolderBox] = ws.network();
     ws.inst.state.trialRun = true;
     ws.inst.window.tab = 2;
-    const auto saved = [&] { return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")); };
+    const auto saved = [&] {
+        return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
+    };
 
     // The network folder has no manifest yet.
     EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
@@ -345,33 +326,30 @@ TEST(CheckCommand, SourceSelectionSavesChecksKeepsTheTabAndRecordsTheFailure)
     EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
 }
 
-TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastAndRecordsNothing)
+TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastRecordsNothingAndWaitsItsTurn)
 {
     Workstation ws;
     ws.inst.write(kSupport, kRemoteSupport);
     ws.primary.serve(kTrial + kManifest, kNewManifest);
-    // As the trial-update button leaves it.
+    // As the trial-update button leaves it; the regular channel's source does not matter.
     ws.inst.state.trialRun = true;
     ws.inst.state.manifestFailed = true;
+    ws.useNetwork();
 
     cmdVerzija_Click(ws.inst.ctx);
 
-    EXPECT_EQ(ws.primary.requests, QStringList {kTrial + kManifest});
+    EXPECT_EQ(ws.primary.requests, QStringList{kTrial + kManifest});
+    EXPECT_EQ(ws.updated(), kNewManifest);
     EXPECT_TRUE(ws.inst.state.trialRun && ws.inst.state.manifestFailed);
     EXPECT_EQ(ws.inst.window.updateEnabled, true);
     EXPECT_FALSE(ws.inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")));
-}
 
-TEST(CheckCommand, HeldOffWhileAnotherOperationRuns)
-{
-    Workstation ws;
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
+    // Held off while another operation runs.
+    ws.primary.requests.clear();
     ws.inst.state.operationRunning = true;
-
     cmdVerzija_Click(ws.inst.ctx);
-    EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
-
-    EXPECT_EQ(ws.inst.state.sources.regularOption, PrimaryServer);
+    EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
+    EXPECT_EQ(ws.inst.state.sources.regularOption, NetworkFolder);
     EXPECT_TRUE(ws.primary.requests.isEmpty());
     EXPECT_TRUE(ws.inst.window.messages.empty());
 }

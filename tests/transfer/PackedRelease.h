@@ -6,7 +6,6 @@
 #include "core/Text.h"
 #include "plan/FolderLayout.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -30,25 +29,22 @@ inline QByteArray sevenZip(const QString& name, const QByteArray& content)
 {
     QTemporaryDir work;
     QFile file(work.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     file.close();
     QProcess zip;
     zip.setWorkingDirectory(work.path());
     zip.start(QStringLiteral("7za"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
                                       QStringLiteral("archive.7z"), name});
-    EXPECT_TRUE(zip.waitForFinished(60000));
-    EXPECT_EQ(zip.exitCode(), 0) << zip.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(zip.waitForFinished(60000) && zip.exitCode() == 0) << zip.readAll().toStdString();
     QFile archive(work.filePath(QStringLiteral("archive.7z")));
-    EXPECT_TRUE(archive.open(QIODevice::ReadOnly));
-    return archive.readAll();
+    return archive.open(QIODevice::ReadOnly) ? archive.readAll() : QByteArray();
 }
 
-/// What a release publishes for one manifest row.
+/// What a release publishes for one manifest row: the file and its packed form (a 7-Zip
+/// archive, or the file itself for "chm", "enc" and "ocx").
 struct Published {
     QString name;
     QByteArray content;
-    /// The packed file as published: a 7-Zip archive, or the file itself for "chm", "enc" and "ocx".
     QByteArray packed;
 
     QString packedName() const { return tarvino::packedName(name); }
@@ -75,16 +71,16 @@ struct PackedRelease {
     QByteArray readUpdate(const QString& name) const { return inst.read(QStringLiteral("Update/") + name); }
 
     /// Puts a row into the plan matrix; `planned` writes the install mark.
-    void planRow(int row, const Published& p, bool planned = true, qint64 packedDelta = 0)
+    void planRow(int row, const Published& p, bool planned = true)
     {
         Matrix& plan = inst.state.plan;
         plan.at(row, 0) = Cell(p.name);
         plan.at(row, 1) = Cell(QStringLiteral("23"));
-        plan.at(row, 4) = Cell(QString::number(p.packed.size() + packedDelta));
+        plan.at(row, 4) = Cell(QString::number(p.packed.size()));
         plan.at(row, 5) = Cell(QString::number(p.content.size()));
         plan.at(row, 6) = Cell(std::int64_t{planned ? 1 : 0});
         if (planned)
-            inst.state.totalPackedSize += p.packed.size() + packedDelta;
+            inst.state.totalPackedSize += p.packed.size();
     }
 
     /// Journal lines that begin with `prefix`, the prefix taken off.
