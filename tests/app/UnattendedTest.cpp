@@ -4,6 +4,7 @@
 #include "XvfbDesktop.h"
 #include "app/ConsoleWindow.h"
 #include "app/Unattended.h"
+#include "app/Version.h"
 #include "core/Journal.h"
 #include "core/Settings.h"
 #include "core/Text.h"
@@ -73,17 +74,21 @@ QByteArray publishInNetworkFolder(Workstation& ws)
     const QString source = QDir::toNativeSeparators(ws.inst.root() + QStringLiteral("/mreza")) + separator();
     const QByteArray program = QByteArray("Racuni release 23.1.5 ").repeated(30);
     const QByteArray packed = sevenZip(QStringLiteral("Racuni.exe"), program);
-    InstallFixture::put(source, QStringLiteral("Racuni.7z"), packed);
-    InstallFixture::put(source, QStringLiteral("Verzije.txt"),
+    put(source, QStringLiteral("Racuni.7z"), packed);
+    put(source, QStringLiteral("Verzije.txt"),
                         "Racuni.exe;23;1;5;" + QByteArray::number(packed.size()) + ";" + QByteArray::number(program.size()) + ";\r\n");
     ws.set(key::RegularOption, QString::number(NetworkFolder));
     ws.set(key::RegularFolder, source);
     return program;
 }
 
+/// The lines of an output, each with its runs of spaces made one.
 QStringList lines(const QString& text)
 {
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList found;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        found << line.simplified();
+    return found;
 }
 
 } // namespace
@@ -96,19 +101,17 @@ TEST(Unattended, WrongArgumentsGetOneErrorLineAndTheUsage)
         {{QStringLiteral("--provjera"), QStringLiteral("--azuriranje")},
          QStringLiteral("Zadano je više operacija: --provjera --azuriranje")},
         {{QStringLiteral("--da")}, QStringLiteral("Nije zadana operacija")},
-        {{}, QStringLiteral("Nije zadana operacija")},
         {{QStringLiteral("--azuriranje"), QStringLiteral("--da"), QStringLiteral("--ne")},
          QStringLiteral("Odgovor je zadan više puta: --da --ne")},
         {{QStringLiteral("--version"), QStringLiteral("--da")}, QStringLiteral("--version se zadaje bez drugih")},
-        {{QStringLiteral("provjera")}, QStringLiteral("Nepoznat argument: provjera")},
     };
     for (const auto& [arguments, error] : wrong) {
         const Outcome r = ws.run(arguments);
         EXPECT_EQ(r.status, ExitWrongArguments) << arguments.join(' ').toStdString();
         const QStringList err = lines(r.err);
-        ASSERT_FALSE(err.isEmpty());
-        EXPECT_TRUE(err[0].startsWith(QStringLiteral("TarvinoLiveUpdate23: ") + error)) << err[0].toStdString();
-        EXPECT_TRUE(err.size() > 1 && err[1].startsWith(QStringLiteral("Upotreba: "))) << r.err.toStdString();
+        EXPECT_TRUE(err.size() > 1 && err[0].startsWith(QStringLiteral("TarvinoLiveUpdate23: ") + error) &&
+                    err[1].startsWith(QStringLiteral("Upotreba: ")))
+            << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
     // Nothing was touched: no start-up ran.
@@ -116,10 +119,8 @@ TEST(Unattended, WrongArgumentsGetOneErrorLineAndTheUsage)
 
     const Outcome version = ws.run({QStringLiteral("--version")});
     EXPECT_EQ(version.status, ExitDone);
-    EXPECT_TRUE(version.out.startsWith(QStringLiteral("TarvinoLiveUpdate23 23."))) << version.out.toStdString();
-    EXPECT_EQ(lines(version.out).size(), 1);
-    EXPECT_TRUE(version.err.isEmpty());
-
+    EXPECT_EQ(version.out,
+              QStringLiteral("TarvinoLiveUpdate23 %1.%2.%3\n").arg(version::Major).arg(version::Minor).arg(version::Revision));
     const Outcome help = ws.run({QStringLiteral("--help")});
     EXPECT_EQ(help.status, ExitDone);
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Upotreba: ")));
@@ -133,12 +134,10 @@ TEST(Unattended, CheckPrintsThePlanOrSaysThatNothingIsNewOrFails)
 
     Outcome r = ws.run({QStringLiteral("--provjera")});
     EXPECT_EQ(r.status, ExitDone) << r.err.toStdString();
-    const QStringList table = lines(r.out);
-    ASSERT_EQ(table.size(), 4) << r.out.toStdString();
-    EXPECT_TRUE(table[0].startsWith(QStringLiteral("Ime programa/komponente")));
-    EXPECT_EQ(table[1].simplified(), QStringLiteral("Racuni.exe 23 1 5 110 210"));
-    EXPECT_EQ(table[2].simplified(), QStringLiteral("Place.exe 23 0 1 3000 7000"));
-    EXPECT_EQ(table[3].simplified(), QStringLiteral("UKUPNO: 3110 7210"));
+    EXPECT_EQ(lines(r.out),
+              QStringList({QStringLiteral("Ime programa/komponente Ver_Gl Ver_Pom Ver_Rev VeličinaDownload StvarnaVeličina"),
+                           QStringLiteral("Racuni.exe 23 1 5 110 210"), QStringLiteral("Place.exe 23 0 1 3000 7000"),
+                           QStringLiteral("UKUPNO: 3110 7210")}));
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     // The window's start-up ran: the probe folder is gone; the check journals as in the window.
     EXPECT_FALSE(ws.inst.exists(QStringLiteral("UpdateADM")));
@@ -175,16 +174,20 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
         "Svi novi programi su spremni za ažuriranje. Da bi instalirali nove programe morate zatvoriti sve otvorene "
         "Tarvino programe! Želite li izvršiti ažuriranje/instaliranje novih programa?");
 
-    Outcome r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--ne")});
-    EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_EQ(lines(r.err), QStringList({question, QStringLiteral("Odgovor: Ne (--ne)")}));
-    EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
-
-    r = ws.run({QStringLiteral("--azuriranje")});
+    // Without an answer and without a terminal: No.
+    Outcome r = ws.run({QStringLiteral("--azuriranje")});
     EXPECT_EQ(r.status, ExitFailed);
     EXPECT_EQ(lines(r.err),
               QStringList({question, QStringLiteral("Odgovor: Ne (nije zadano --da ni --ne, a nema terminala)")}));
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+
+    // A backup folder that cannot be made ends the program, which a scheduler must not take as done.
+    ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "UpdateBackup");
+    r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--da")});
+    EXPECT_TRUE(r.ended);
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+    ws.inst.platform.faultyFiles.clearFaults();
 
     // At a terminal the operator answers; an answer that is neither is asked again.
     r = ws.run({QStringLiteral("--azuriranje")}, /*terminal=*/true, "možda\nda\n");

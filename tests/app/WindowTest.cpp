@@ -6,21 +6,18 @@
 #include "core/Settings.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QGroupBox>
-#include <QProgressBar>
-#include <QTimer>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -39,12 +36,6 @@ struct WindowFixture : ::testing::Test {
         window = std::make_unique<frmLiveUpdate>(inst.platform, *inst.settings, dialogs);
         window->Form_Load();
     }
-
-    QStringList storedKeys() const
-    {
-        QSettings ini(inst.settings->location(), QSettings::IniFormat);
-        return ini.allKeys();
-    }
 };
 
 } // namespace
@@ -53,49 +44,25 @@ TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
 {
     inst.write(QStringLiteral("UpdateADM/ostatak.txt"), "x");
     inst.settings->write(QStringLiteral("Settings"), QStringLiteral("BojaVelmora23"), QStringLiteral("255"));
+    // The design source (the primary server) is not checked at start-up.
+    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
 
     open();
 
-    const QString version = QStringLiteral(" V%1.%2.%3").arg(version::Major).arg(version::Minor).arg(version::Revision);
-    EXPECT_EQ(window->windowTitle(), frmLiveUpdate::kDesignCaption + version);
-    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral(" V23.") + QString::number(version::Minor) +
-                                               QLatin1Char('.') + QString::number(version::Revision)));
+    EXPECT_TRUE(window->windowTitle().endsWith(
+        QStringLiteral(" V%1.%2.%3").arg(version::Major).arg(version::Minor).arg(version::Revision)));
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
     EXPECT_FALSE(inst.exists(QStringLiteral("UpdateADM")));
+    EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
     EXPECT_EQ(window->state().installFolder, inst.folder());
-    // Red in the low byte.
+    // Red in the low byte; the trial frame keeps its own colour.
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(255, 0, 0));
-    EXPECT_EQ(window->lblInfo->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_EQ(window->fgAžuriranja->palette().color(QPalette::Base), QColor(255, 0, 0));
     EXPECT_NE(window->fraLokacijaProbno->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_FALSE(window->state().startingUp);
-    EXPECT_TRUE(inst.journal().isEmpty()) << "no journal line at start-up";
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-}
-
-TEST_F(WindowFixture, DefaultColourAndEveryControlCaption)
-{
-    open();
-    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(203, 218, 217));
-    EXPECT_EQ(window->SSTab1->count(), 5);
-    EXPECT_EQ(window->SSTab1->tabText(0), QStringLiteral("&Potrebna &ažuriranja"));
-    EXPECT_EQ(window->SSTab1->tabText(1), QStringLiteral("Poruke o &akcijama"));
-    EXPECT_EQ(window->SSTab1->tabText(2), QStringLiteral("Poruke o &greškama"));
-    EXPECT_EQ(window->SSTab1->tabText(3), QStringLiteral("Kopiranje novih (svih) programa na disk/mrežnu lokaciju"));
-    EXPECT_EQ(window->SSTab1->tabText(4), QStringLiteral("Probno ažuriranje programa"));
-    EXPECT_EQ(window->cmdVerzija->text(), QStringLiteral("Provjeri postoje li nove verzije i pripremi za download/prijenos"));
-    EXPECT_EQ(window->cmdIzlaz->text(), QStringLiteral("Izlaz"));
-    EXPECT_EQ(window->optLokacija[1]->text(), QStringLiteral("Sa mrežne lokacije"));
-    EXPECT_TRUE(window->optLokacija[2]->isChecked());
-    EXPECT_TRUE(window->optLokacijaProbna[2]->isChecked());
-    EXPECT_EQ(window->numVrijemeDownloada->maximum(), 23);
-    const QStringList tips = {QStringLiteral("Trenutna akcija"), QStringLiteral("Trenutno stanje"), QStringLiteral("Datum"),
-                              QStringLiteral("Vrijeme")};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(window->SBar[i]->toolTip(), tips[i]);
-    EXPECT_FALSE(window->SBar[2]->text().isEmpty());
     EXPECT_TRUE(window->tmrUpdate->isActive());
-    EXPECT_FALSE(window->tmrPrijenos->isActive());
+    EXPECT_TRUE(inst.journal().isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)
@@ -104,8 +71,8 @@ TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)
     open();
     EXPECT_TRUE(window->optLokacija[0]->isChecked());
     // Only the hour step, which is written back on every change, joins the stored key.
-    EXPECT_EQ(storedKeys(), (QStringList {QStringLiteral("Setting/VrijemeAutoDownloadaNovihVerz"),
-                                          QStringLiteral("Settings/UpdateLok23N")}));
+    EXPECT_EQ(QSettings(inst.settings->location(), QSettings::IniFormat).allKeys(),
+              QStringList({QStringLiteral("Setting/VrijemeAutoDownloadaNovihVerz"), QStringLiteral("Settings/UpdateLok23N")}));
 }
 
 TEST_F(WindowFixture, CloseBoxWritesTheClosingLineAndExitButtonDoesNot)
@@ -122,51 +89,41 @@ TEST_F(WindowFixture, CloseBoxWritesTheClosingLineAndExitButtonDoesNot)
     EXPECT_TRUE(other.journal().isEmpty());
 }
 
-TEST_F(WindowFixture, EmptyFolderBoxLosingFocusReportsAndOffersTheChooser)
-{
-    open();
-    const QString share = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/Verzije.txt"));
-    dialogs.files.push_back(share);
-    window->show();
-    window->txtLokacija[0]->setFocus();
-    QApplication::processEvents();
-    window->cmdVerzija->setFocus();
-    QApplication::processEvents();
-
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0], QStringLiteral("Ne postoji direktorija:  Postavite je!"));
-    EXPECT_EQ(dialogs.icons[0], Icon::Exclamation);
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("Izaberite uređaj i direktoriju gdje se nalaze novi Tarvino programi"));
-    EXPECT_EQ(dialogs.requests[0].initialFile, QStringLiteral("Verzije.txt"));
-    // The folder of the chosen file, with its separator, is taken and saved.
-    const QString folder = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/"));
-    EXPECT_EQ(window->txtLokacija[0]->text(), folder);
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23")), folder);
-}
-
-TEST_F(WindowFixture, ExistingFolderIsSavedWhenTheBoxLosesFocus)
+TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
 {
     open();
     window->show();
-    const QString folder = QDir::toNativeSeparators(inst.root()) + QDir::separator();
+    const auto leave = [this](QLineEdit* box, const QString& typed) {
+        box->setFocus();
+        QApplication::processEvents();
+        box->selectAll();
+        box->insert(typed); // through the editor, as typing does
+        Q_EMIT box->textEdited(box->text());
+        window->cmdVerzija->setFocus();
+        QApplication::processEvents();
+    };
+    const auto stored = [this](const QString& key) { return inst.settings->read(QStringLiteral("Settings"), key); };
+
+    // An empty folder box reports and offers the chooser; the folder of the chosen
+    // file, with its separator, is taken.
+    dialogs.file = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/Verzije.txt"));
+    leave(window->txtLokacija[0], QString());
+    const QString chosen = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/"));
+    EXPECT_EQ(dialogs.messages, QStringList({QStringLiteral("Ne postoji direktorija:  Postavite je!")}));
+    EXPECT_EQ(dialogs.requests, 1);
+    EXPECT_EQ(window->txtLokacija[0]->text(), chosen);
+    EXPECT_EQ(stored(QStringLiteral("UpdateLokDir23")), chosen);
+
+    // A typed folder that exists is taken without a box.
+    const QString typed = QDir::toNativeSeparators(inst.root()) + QDir::separator();
     window->SSTab1->setCurrentIndex(4);
-    window->txtLokacija[2]->setFocus();
-    QApplication::processEvents();
-    window->txtLokacija[2]->selectAll();
-    window->txtLokacija[2]->insert(folder); // through the editor, as typing does
-    Q_EMIT window->txtLokacija[2]->textEdited(window->txtLokacija[2]->text());
-    window->cmdVerzija->setFocus();
-    QApplication::processEvents();
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23Probna")), folder);
-}
+    leave(window->txtLokacija[2], typed);
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(stored(QStringLiteral("UpdateLokDir23Probna")), typed);
 
-TEST_F(WindowFixture, TrialOptionClickSavesAndHourStepGoesToSectionSetting)
-{
-    open();
     window->optLokacijaProbna[0]->click();
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23NProbna")), QStringLiteral("0"));
+    EXPECT_EQ(stored(QStringLiteral("UpdateLok23NProbna")), QStringLiteral("0"));
+    // The hour step goes to a section of its own.
     window->numVrijemeDownloada->setValue(5);
     EXPECT_EQ(inst.settings->read(QStringLiteral("Setting"), QStringLiteral("VrijemeAutoDownloadaNovihVerz")), QStringLiteral("5"));
     EXPECT_FALSE(inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("VrijemeAutoDownloadaNovihVerz")));
@@ -210,7 +167,12 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
 
-    // The check button: nothing new any more, so the update button goes off.
+    // The check button: a failure before the plan leaves the update button as it was;
+    // nothing new any more turns it off.
+    QFile::remove(share + QStringLiteral("Verzije.txt"));
+    window->cmdVerzija->click();
+    EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
+    EXPECT_EQ(dialogs.messages.size(), 1);
     publish("Racuni.exe;23;1;4;100;200;\r\n");
     window->cmdVerzija->click();
     EXPECT_FALSE(window->cmdDownloadAndUpdate->isEnabled());
@@ -220,15 +182,6 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     window->optLokacija[NetworkFolder]->click();
     EXPECT_EQ(window->SSTab1->currentIndex(), 2);
     EXPECT_TRUE(window->state().manifestFailed);
-}
-
-TEST_F(WindowFixture, DesignSourceIsNotCheckedAtStartUp)
-{
-    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
-    open();
-    EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
-    EXPECT_TRUE(inst.journal().isEmpty());
-    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)

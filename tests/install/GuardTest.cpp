@@ -3,8 +3,6 @@
 #include "install/Installation.h"
 #include "install/ProgramGuard.h"
 
-#include <memory>
-
 namespace tarvino::test {
 namespace {
 
@@ -22,37 +20,35 @@ public:
     void SetUp() override
     {
         std::string why;
-        desktop = std::make_unique<XvfbDesktop>();
-        if (!desktop->open(why))
+        if (!desktop.open(why))
             GTEST_SKIP() << "No display for window tests: " << why;
         put(state().installFolder, QStringLiteral("Knjigovodstvo.exe"), "old");
         put(state().updateFolder, QStringLiteral("Knjigovodstvo.exe"), "new");
         put(state().updateFolder, QStringLiteral("Verzije.txt"), "new manifest");
         plan(QStringLiteral("Knjigovodstvo.exe"));
     }
-    void TearDown() override { desktop.reset(); }
 
     platform::WindowManager& windows() { return inst.platform.windows(); }
 
-    std::unique_ptr<XvfbDesktop> desktop;
+    XvfbDesktop desktop;
 };
 
 TEST_F(GuardTest, OpenSuiteProgramsAreReportedInTableOrderByWholeCaption)
 {
     EXPECT_EQ(PokrenutiProgrami(windows()), QString());
 
-    desktop->open("TarvinoMain", "Plaće 23");
-    desktop->open("TarvinoMain", "Knjigovodstvo 23 - firma.dat");
-    desktop->open("TarvinoMain", "Obračun kamata 23");
-    const xcb_window_t books = desktop->open("TarvinoMain", "Knjigovodstvo 23", true);
+    desktop.open("TarvinoMain", "Plaće 23");
+    desktop.open("TarvinoMain", "Knjigovodstvo 23 - firma.dat");
+    desktop.open("TarvinoMain", "Obračun kamata 23");
+    const xcb_window_t books = desktop.open("TarvinoMain", "Knjigovodstvo 23", true);
 
     // Table order, not the order of opening; a reported name where it differs.
     EXPECT_EQ(PokrenutiProgrami(windows()), QStringLiteral("Knjigovodstvo 23\r\nPlaće 23\r\nKamate 23\r\n"));
     // Found while minimised, and left minimised.
-    EXPECT_TRUE(desktop->unmapped(books));
+    EXPECT_TRUE(desktop.unmapped(books));
 
     EXPECT_FALSE(AppJeStartana(windows(), QStringLiteral("Excel"), false));
-    desktop->open("XLMain", "Knjiga1 - Excel");
+    desktop.open("XLMain", "Knjiga1 - Excel");
     EXPECT_TRUE(AppJeStartana(windows(), QStringLiteral("EXCEL"), false));
     EXPECT_TRUE(AppJeStartana(windows(), QStringLiteral("Knjiga1 - Excel"), false));
     EXPECT_FALSE(AppJeStartana(windows(), QStringLiteral("Word"), false));
@@ -60,8 +56,8 @@ TEST_F(GuardTest, OpenSuiteProgramsAreReportedInTableOrderByWholeCaption)
 
 TEST_F(GuardTest, OperatorWhoGivesUpLeavesEverythingUntouched)
 {
-    desktop->open("TarvinoMain", "Plaće 23");
-    desktop->open("TarvinoMain", "Knjigovodstvo 23");
+    desktop.open("TarvinoMain", "Plaće 23");
+    desktop.open("TarvinoMain", "Knjigovodstvo 23");
     // Yes with both still open, then No, then No to giving up, then No and Yes.
     inst.window.answer({Answer::Yes, Answer::No, Answer::No, Answer::No, Answer::Yes});
 
@@ -79,12 +75,12 @@ TEST_F(GuardTest, OperatorWhoGivesUpLeavesEverythingUntouched)
 
 TEST_F(GuardTest, ClosedProgramsLetTheInstallationGoOn)
 {
-    const xcb_window_t payroll = desktop->open("TarvinoMain", "Plaće 23");
-    const xcb_window_t books = desktop->open("TarvinoMain", "Knjigovodstvo 23");
+    const xcb_window_t payroll = desktop.open("TarvinoMain", "Plaće 23");
+    const xcb_window_t books = desktop.open("TarvinoMain", "Knjigovodstvo 23");
     inst.window.answer({Answer::Yes});
     window.onQuestion = [&] {
-        desktop->close(payroll);
-        desktop->close(books);
+        desktop.close(payroll);
+        desktop.close(books);
     };
 
     EXPECT_TRUE(UpdatePrograma(ctx));

@@ -68,64 +68,66 @@ struct OwnConfigHome {
     ScopedEnv env {"XDG_CONFIG_HOME", config.path().toUtf8()};
 };
 
+/// Writes a file in a folder (a full folder path ending in the separator).
+inline void put(const QString& folder, const QString& name, const QByteArray& bytes)
+{
+    QDir().mkpath(folder);
+    QFile f(folder + name);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+}
+
+inline std::optional<QByteArray> get(const QString& folder, const QString& name)
+{
+    QFile f(folder + name);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return f.readAll();
+}
+
 /// A stand-in registration tool on PATH: a shell script that writes each call's
 /// arguments, one bracketed argument after another, as a line of a record file.
 class StandInRegSvr32 {
 public:
     explicit StandInRegSvr32(const QString& folder)
-        : m_folder(folder), m_path("PATH", folder.toUtf8() + ':' + qgetenv("PATH"))
+        : m_folder(folder + QLatin1Char('/')), m_path("PATH", folder.toUtf8() + ':' + qgetenv("PATH"))
     {
-        QDir().mkpath(folder);
-        m_tool = folder + QStringLiteral("/RegSvr32.exe");
-        m_record = folder + QStringLiteral("/calls.txt");
-        QFile script(m_tool);
-        script.open(QIODevice::WriteOnly);
         // With a ".limit" file the tool goes missing once it has been started that many
         // times; with a ".hold" file it does not end until the file is gone.
-        script.write(QStringLiteral("#!/bin/sh\n"
-                                    "for a in \"$@\"; do printf '[%s]' \"$a\" >> '%1'; done\n"
-                                    "echo >> '%1'\n"
-                                    "while [ -f \"$0.hold\" ]; do sleep 0.01; done\n"
-                                    "if [ -f \"$0.limit\" ] && [ $(wc -l < '%1') -ge $(cat \"$0.limit\") ]; then\n"
-                                    "  chmod -x \"$0\"\n"
-                                    "fi\n")
-                         .arg(m_record)
-                         .toUtf8());
-        script.close();
+        put(m_folder, kTool,
+            QStringLiteral("#!/bin/sh\n"
+                           "for a in \"$@\"; do printf '[%s]' \"$a\" >> '%1'; done\n"
+                           "echo >> '%1'\n"
+                           "while [ -f \"$0.hold\" ]; do sleep 0.01; done\n"
+                           "if [ -f \"$0.limit\" ] && [ $(wc -l < '%1') -ge $(cat \"$0.limit\") ]; then\n"
+                           "  chmod -x \"$0\"\n"
+                           "fi\n")
+                .arg(m_folder + kRecord)
+                .toUtf8());
         setExecutable(true);
     }
 
-    void setExecutable(bool yes) { ::chmod(m_tool.toUtf8().constData(), yes ? 0755 : 0644); }
+    void setExecutable(bool yes) { ::chmod(QFile::encodeName(m_folder + kTool).constData(), yes ? 0755 : 0644); }
     /// The tool can be started `times` more times in all, then it is missing.
-    void missingAfter(int times)
-    {
-        QFile f(m_tool + QStringLiteral(".limit"));
-        f.open(QIODevice::WriteOnly);
-        f.write(QByteArray::number(times));
-    }
+    void missingAfter(int times) { put(m_folder, kTool + QStringLiteral(".limit"), QByteArray::number(times)); }
     /// Keeps every call of the tool running until released.
-    void hold(bool yes)
-    {
-        if (yes) {
-            QFile f(m_tool + QStringLiteral(".hold"));
-            f.open(QIODevice::WriteOnly);
-        } else {
-            QFile::remove(m_tool + QStringLiteral(".hold"));
-        }
-    }
+    void hold() { put(m_folder, kTool + QStringLiteral(".hold"), {}); }
+    void release() { QFile::remove(m_folder + kTool + QStringLiteral(".hold")); }
     /// The arguments of every call so far, one line per call.
     QStringList calls() const
     {
-        QFile f(m_record);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(get(m_folder, kRecord).value_or(QByteArray())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    /// The calls that unregister and then register the component at `path`.
+    static QStringList unregisteredThenRegistered(const QString& path)
+    {
+        return {QStringLiteral("[%1][/u][/s]").arg(path), QStringLiteral("[%1][/s]").arg(path)};
     }
 
 private:
+    inline static const QString kTool = QStringLiteral("RegSvr32.exe");
+    inline static const QString kRecord = QStringLiteral("calls.txt");
     QString m_folder;
-    QString m_tool;
-    QString m_record;
     ScopedEnv m_path;
 };
 
@@ -146,27 +148,11 @@ public:
 
     AppState& state() { return inst.state; }
 
-    /// Writes a file in a folder of the state (a full folder path ending in the separator).
-    static void put(const QString& folder, const QString& name, const QByteArray& bytes)
-    {
-        QDir().mkpath(folder);
-        QFile f(folder + name);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-    }
-    static std::optional<QByteArray> get(const QString& folder, const QString& name)
-    {
-        QFile f(folder + name);
-        if (!f.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return f.readAll();
-    }
-
     /// Adds a planned row to the plan matrix.
-    void plan(const QString& name, int mark = 1)
+    void plan(const QString& name)
     {
         state().plan.at(m_rows, 0) = Cell(name);
-        state().plan.at(m_rows, 6) = Cell(std::int64_t(mark));
+        state().plan.at(m_rows, 6) = Cell(std::int64_t(1));
         ++m_rows;
     }
 

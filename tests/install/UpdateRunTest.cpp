@@ -19,7 +19,7 @@ class UpdateRunTest : public InstallFixture {
 public:
     UpdateRunTest()
     {
-        source = inst.root() + QStringLiteral("/mreza") + separator();
+        const QString source = inst.root() + QStringLiteral("/mreza") + separator();
         const QByteArray packed = sevenZip(QStringLiteral("Knjigovodstvo.exe"), newProgram);
         put(source, QStringLiteral("Knjigovodstvo.7z"), packed);
         const QByteArray manifest = "Knjigovodstvo.exe;23;1;6;" + QByteArray::number(packed.size()) + ";" +
@@ -32,19 +32,14 @@ public:
         AppState& s = state();
         s.sources.regularOption = NetworkFolder;
         s.sources.folders[RegularFolderBox] = source;
-        s.plan.at(0, 0) = Cell(QStringLiteral("Knjigovodstvo.exe"));
+        plan(QStringLiteral("Knjigovodstvo.exe"));
         s.plan.at(0, 4) = Cell(QString::number(packed.size()));
         s.plan.at(0, 5) = Cell(QString::number(newProgram.size()));
-        s.plan.at(0, 6) = Cell(std::int64_t(1));
         s.totalPackedSize = packed.size();
     }
-    std::optional<std::uint32_t> setting(const QString& path)
-    {
-        return inst.platform.registry().readDword(native(path));
-    }
+    std::optional<std::uint32_t> setting(const QString& path) { return inst.platform.registry().readDword(native(path)); }
 
     const QByteArray newProgram = QByteArray("new program of release 23 ").repeated(40);
-    QString source;
     const OwnConfigHome home;
 };
 
@@ -58,12 +53,10 @@ TEST_F(UpdateRunTest, SuccessfulRunFromANetworkFolder)
     EXPECT_EQ(setting(kMagnificationDenominator), 1u);
     EXPECT_EQ(setting(kMagnificationNumerator), 12u);
     EXPECT_EQ(inst.window.questions, QStringList({kReady}));
-    EXPECT_EQ(inst.journal().mid(inst.journal().size() - 2), QStringList({kDone, kEnd}));
-    ASSERT_FALSE(inst.window.messages.empty());
-    EXPECT_EQ(inst.window.messages.back().text, QStringLiteral("Uspješno instalirani novi programi!"));
-    EXPECT_EQ(inst.window.messages.back().icon, Icon::Exclamation);
+    EXPECT_EQ(inst.window.messageTexts().last(), QStringLiteral("Uspješno instalirani novi programi!"));
     // The check ran once more, after the installation's last line.
     const QStringList journal = inst.journal();
+    EXPECT_EQ(journal.mid(journal.size() - 2), QStringList({kDone, kEnd}));
     EXPECT_GT(journal.lastIndexOf(QRegularExpression(QStringLiteral("^NapraviRsŠtoTrebaAžurirati - kraj"))),
               journal.indexOf(QStringLiteral("UpdatePrograma - Kraj")));
 }
@@ -90,23 +83,12 @@ TEST_F(UpdateRunTest, TrialRunTakesTheTrialChannelsSource)
 
     DownloadIUpdate(ctx);
 
+    // A failed fetch asks nothing and ends with its line.
     const QStringList journal = inst.journal();
-    ASSERT_GE(journal.size(), 2);
-    EXPECT_TRUE(journal.first().startsWith(QStringLiteral("SnimitiSaMrežneLokacije - ")));
+    EXPECT_TRUE(journal.value(0).startsWith(QStringLiteral("SnimitiSaMrežneLokacije - ")));
     EXPECT_EQ(journal.mid(journal.size() - 2),
               QStringList({QStringLiteral("cmdDownloadAndUpdate_Click Nije uspio snimiti sa interneta/mrežne lokacije"), kEnd}));
     EXPECT_TRUE(inst.window.questions.isEmpty());
-    EXPECT_FALSE(inst.window.messageTexts().contains(
-        QStringLiteral("Programi nisu uspješno instalirani. Kontaktirajte Tarvino i prenesite im ove informacije!")));
-    EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("old"));
-}
-
-TEST_F(UpdateRunTest, FailedManifestPreparationDoesNothing)
-{
-    state().manifestFailed = true;
-    DownloadIUpdate(ctx);
-    EXPECT_TRUE(inst.journal().isEmpty());
-    EXPECT_TRUE(inst.window.messages.empty());
 }
 
 } // namespace
