@@ -2,6 +2,7 @@
 
 #include "TestCertificates.h"
 #include "TestHttpServer.h"
+#include "ForwardingWindow.h"
 #include "TestInstallation.h"
 
 #include <QDir>
@@ -47,6 +48,19 @@ struct Site {
     TestHttpServer primary;
     TestHttpServer secondary;
     QString target = inst.path(QStringLiteral("Update/"));
+};
+
+// Keeps every text of status panel 2.
+class PanelTwoLog final : public ForwardingWindow {
+public:
+    using ForwardingWindow::ForwardingWindow;
+    void setStatus(Panel panel, const QString& text) override
+    {
+        if (panel == Panel::State)
+            states << text;
+        ForwardingWindow::setStatus(panel, text);
+    }
+    QStringList states;
 };
 
 } // namespace
@@ -199,4 +213,31 @@ TEST(FileFetcher, CertificateMustComeFromATrustedAuthority)
     site.inst.state.sources.extraAuthorities = TestCertificates::instance().authorityPath;
     EXPECT_TRUE(site.fetch(QStringLiteral("Verzije.txt")));
     EXPECT_EQ(site.stored(QStringLiteral("Verzije.txt")), QByteArray("manifest"));
+}
+
+TEST(FileFetcher, StatusPanelTwoFollowsTheTransfer)
+{
+    const QByteArray big(4 * 1024 * 1024, 'v');
+    for (bool chilkat : {true, false}) {
+        SCOPED_TRACE(chilkat ? "component" : "transfer control");
+        Site site(chilkat);
+        site.primary.serve(kRegular + QStringLiteral("Veliki.7z"), big);
+        // The network layer reports progress at most every 100 ms: the body takes about half a second.
+        site.primary.setChunkSize(256 * 1024);
+        site.primary.setChunkPause(30ms);
+        PanelTwoLog window(site.inst.window);
+        Context ctx {site.inst.state, window, site.inst.platform, *site.inst.settings};
+
+        EXPECT_TRUE(DownFile(ctx, QStringLiteral("Veliki.7z"), site.target));
+        EXPECT_EQ(site.stored(QStringLiteral("Veliki.7z")), big);
+
+        // Cleared at the end; before that the component counts up to 100% through steps between.
+        ASSERT_GE(window.states.size(), 3);
+        EXPECT_EQ(window.states.takeLast(), QString());
+        const QString last = window.states.takeLast();
+        EXPECT_EQ(last, chilkat ? QStringLiteral("100%") : QStringLiteral("Odgovor je uspješno prihvaćen"));
+        EXPECT_TRUE(chilkat ? window.states.last().endsWith(QLatin1Char('%'))
+                            : window.states.contains(QStringLiteral("Odgovor primljen/Prijenos u toku")))
+            << window.states.join(QLatin1Char('|')).toStdString();
+    }
 }
