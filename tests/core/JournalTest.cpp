@@ -32,50 +32,21 @@ TEST(Journal, EntriesAreAppendedInCallOrderWithDateTimeAndCrLf)
     EXPECT_TRUE(inst.window.messages.empty());
 }
 
-TEST(Journal, MissingUpdateFolderShowsTheOpeningFailureAndIsNotCreated)
+TEST(Journal, FailuresShowTheirFormAndCreateNoFolder)
 {
-    TestInstallation inst(/*updateFolder=*/false);
-
-    LogirajGrešku(inst.ctx, QStringLiteral("anything"));
-
-    EXPECT_FALSE(inst.exists(QStringLiteral("Update")));
-    ASSERT_EQ(inst.window.messages.size(), 1u);
-    const ShownMessage& box = inst.window.messages[0];
-    EXPECT_EQ(box.icon, Icon::Exclamation);
-    EXPECT_TRUE(box.title.isEmpty());
-    // "Desila se greška: u upisu u LOG. Greška: " number, blank, description.
+    // The folder is missing: the opening fails, told with number and description.
+    TestInstallation missing(/*updateFolder=*/false);
+    LogirajGrešku(missing.ctx, QStringLiteral("anything"));
+    EXPECT_FALSE(missing.exists(QStringLiteral("Update")));
+    ASSERT_EQ(missing.window.messages.size(), 1u);
+    EXPECT_EQ(missing.window.messages[0].icon, Icon::Exclamation);
     static const QRegularExpression form(QStringLiteral("^Desila se greška: u upisu u LOG\\. Greška: \\d+ \\S.*$"));
-    EXPECT_TRUE(form.match(box.text).hasMatch()) << box.text.toStdString();
-}
+    EXPECT_TRUE(form.match(missing.window.messages[0].text).hasMatch()) << missing.window.messages[0].text.toStdString();
 
-TEST(Journal, WriteFailureShowsTheSecondFormWithoutNumber)
-{
-    TestInstallation inst;
-    // A full disk: the file opens, the write fails.
-    inst.platform.faultyFiles.fail(FileOp::Write, "Update.log", 1, platform::Outcome::failed(28, "No space left on device"));
-
-    LogirajGrešku(inst.ctx, QStringLiteral("anything"));
-
-    ASSERT_EQ(inst.window.messages.size(), 1u);
-    EXPECT_EQ(inst.window.messages[0].text, QStringLiteral("Desila se greška: u upisu u LOG. Greška: No space left on device"));
-}
-
-TEST(Journal, StatusPanelsAndCollections)
-{
-    TestInstallation inst;
-    StatusAkcija(inst.ctx, QStringLiteral("Download: Verzije.txt"));
-    StatusStanje(inst.ctx, QStringLiteral("45%"));
-    EXPECT_EQ(inst.window.status(Panel::Action), QStringLiteral("Download: Verzije.txt"));
-    EXPECT_EQ(inst.window.status(Panel::State), QStringLiteral("45%"));
-    StatusAkcija(inst.ctx, QString());
-    EXPECT_EQ(inst.window.status(Panel::Action), QString());
-
-    QString collection;
-    appendLine(collection, QStringLiteral("Kopirano Racuni.7z"));
-    EXPECT_EQ(collection, QStringLiteral("\r\nKopirano Racuni.7z"));
-    inst.state.actionMessages = collection;
-    inst.state.errorMessages = QStringLiteral("\r\ngreška");
-    showCollectedMessages(inst.ctx);
-    EXPECT_EQ(inst.window.actionPane, collection);
-    EXPECT_EQ(inst.window.errorPane, QStringLiteral("\r\ngreška"));
+    // A full disk: the file opens, the write fails, and the text has no number.
+    TestInstallation full;
+    full.platform.faultyFiles.fail(FileOp::Write, "Update.log", 1, platform::Outcome::failed(28, "No space left on device"));
+    LogirajGrešku(full.ctx, QStringLiteral("anything"));
+    EXPECT_EQ(full.window.messageTexts(),
+              QStringList {QStringLiteral("Desila se greška: u upisu u LOG. Greška: No space left on device")});
 }

@@ -4,22 +4,17 @@
 
 using namespace tarvino;
 
-namespace {
-
-struct AddressCase {
-    const char* name;
-    bool trial;
-    int regularOption;
-    int trialOption;
-    Engine engine;
-    const char* expected;
-};
-
-} // namespace
-
 TEST(UpdateSources, BaseAddressForEveryChannelOptionAndEngine)
 {
-    const AddressCase cases[] = {
+    struct Case {
+        const char* name;
+        bool trial;
+        int regularOption;
+        int trialOption;
+        Engine engine;
+        const char* expected;
+    };
+    const Case cases[] = {
         {"regular primary component", false, 2, 0, Engine::Component, "https://prvi.test/download/Verzija23/"},
         {"regular primary transfer", false, 2, 0, Engine::TransferControl, "http://prvi.test/download/Verzija23/"},
         {"regular secondary", false, 0, 2, Engine::Component, "https://drugi.test/download/Verzija23/"},
@@ -31,7 +26,7 @@ TEST(UpdateSources, BaseAddressForEveryChannelOptionAndEngine)
         {"trial network folder uses the secondary", true, 2, 1, Engine::TransferControl,
          "http://drugi.test/download/Verzija23/Probna/"},
     };
-    for (const AddressCase& c : cases) {
+    for (const Case& c : cases) {
         AppState state;
         state.trialRun = c.trial;
         state.sources.regularOption = c.regularOption;

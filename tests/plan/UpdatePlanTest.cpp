@@ -12,21 +12,12 @@ namespace {
 
 const QString kPrefix = QStringLiteral("NapraviRsŠtoTrebaAžurirati - ");
 
-/// One manifest row: name, three version numbers, packed and real size.
-struct Row {
-    QString name;
-    QString gl = QStringLiteral("1");
-    QString pom = QStringLiteral("0");
-    QString rev = QStringLiteral("0");
-    QString packed = QStringLiteral("100");
-    QString real = QStringLiteral("200");
-};
-
-QByteArray manifest(const std::vector<Row>& rows)
+// Rows as "name;main;minor;revision;packed;real"; without sizes they are 100 and 200.
+QByteArray manifest(const QStringList& rows)
 {
     QString text;
-    for (const Row& r : rows)
-        text += QStringList {r.name, r.gl, r.pom, r.rev, r.packed, r.real, QString()}.join(';') + QStringLiteral("\r\n");
+    for (const QString& row : rows)
+        text += row + (row.count(QLatin1Char(';')) == 3 ? QStringLiteral(";100;200;") : QStringLiteral(";")) + CRLF;
     return toAnsi(text);
 }
 
@@ -34,8 +25,7 @@ QByteArray manifest(const std::vector<Row>& rows)
 struct PlanSetup {
     TestInstallation inst;
 
-    PlanSetup(const std::vector<Row>& installed, const std::vector<Row>& fresh,
-              const QStringList& presentFiles = {})
+    PlanSetup(const QStringList& installed, const QStringList& fresh, const QStringList& presentFiles = {})
     {
         inst.platform.fakeSystem.env["WinDir"] = native(inst.path(QStringLiteral("Windows")));
         IzvediDirektorije(inst.ctx);
@@ -55,13 +45,6 @@ struct PlanSetup {
     }
 };
 
-Row row(const char* name, const char* gl, const char* pom, const char* rev, const char* packed = "100",
-        const char* real = "200")
-{
-    return {QString::fromUtf8(name), QString::fromUtf8(gl), QString::fromUtf8(pom), QString::fromUtf8(rev),
-            QString::fromUtf8(packed), QString::fromUtf8(real)};
-}
-
 } // namespace
 
 TEST(UpdatePlan, DecisionsForEveryKindOfRow)
@@ -70,54 +53,41 @@ TEST(UpdatePlan, DecisionsForEveryKindOfRow)
     const QString scripts = QStringLiteral("Skrite za izmjenu baze/");
     struct Case {
         const char* label;
-        std::vector<Row> installed;
-        std::vector<Row> fresh;
+        QStringList installed;
+        QStringList fresh;
         QStringList present; // files relative to the installation folder
         std::vector<std::pair<QString, int>> marks;
         std::int64_t total;
     };
     const std::vector<Case> cases {
-        {"main number greater", {row("A.exe", "1", "9", "9")}, {row("A.exe", "2", "0", "0")}, {"A.exe"},
-         {{"A.exe", 1}}, 100},
-        {"each number on its own: 2.0.0 then 1.5.0", {row("A.exe", "2", "0", "0")}, {row("A.exe", "1", "5", "0")},
-         {"A.exe"}, {{"A.exe", 1}}, 100},
-        {"older everywhere", {row("A.exe", "2", "5", "5")}, {row("A.exe", "2", "5", "4")}, {"A.exe"}, {{"A.exe", 0}}, 0},
-        {"exe: a bigger size does not count", {row("A.exe", "1", "2", "3", "100")},
-         {row("A.exe", "1", "2", "3", "900", "900")}, {"A.exe"}, {{"A.exe", 0}}, 0},
-        {"exe missing from the installation", {row("A.exe", "1", "2", "3")}, {row("A.exe", "1", "2", "3")}, {},
-         {{"A.exe", 1}}, 100},
-        {"ocx: bigger packed size", {row("B.ocx", "1", "0", "0", "100", "200")},
-         {row("B.ocx", "1", "0", "0", "101", "200")}, {"B.ocx"}, {{"B.ocx", 1}}, 101},
-        {"ocx: bigger real size", {row("B.ocx", "1", "0", "0", "100", "200")},
-         {row("B.ocx", "1", "0", "0", "100", "201")}, {"B.ocx"}, {{"B.ocx", 1}}, 100},
-        {"chm: packed size grew", {row("P.chm", "1", "0", "0", "100")}, {row("P.chm", "1", "0", "0", "150")},
-         {help + "P.chm"}, {{"P.chm", 1}}, 150},
-        {"chm: absent from the help folder", {row("P.chm", "1", "0", "0")}, {row("P.chm", "1", "0", "0")}, {},
-         {{"P.chm", 1}}, 100},
-        {"chm: present and equal", {row("P.chm", "1", "0", "0")}, {row("P.chm", "1", "0", "0")}, {help + "P.chm"},
-         {{"P.chm", 0}}, 0},
-        {"enc: absent from the scripts folder", {row("S1.enc", "1", "0", "0")}, {row("S1.enc", "1", "0", "0")}, {},
+        {"main number greater", {"A.exe;1;9;9"}, {"A.exe;2;0;0"}, {"A.exe"}, {{"A.exe", 1}}, 100},
+        {"each number on its own: 2.0.0 then 1.5.0", {"A.exe;2;0;0"}, {"A.exe;1;5;0"}, {"A.exe"}, {{"A.exe", 1}}, 100},
+        {"older everywhere", {"A.exe;2;5;5"}, {"A.exe;2;5;4"}, {"A.exe"}, {{"A.exe", 0}}, 0},
+        {"exe: a bigger size does not count", {"A.exe;1;2;3"}, {"A.exe;1;2;3;900;900"}, {"A.exe"}, {{"A.exe", 0}}, 0},
+        {"exe missing from the installation", {"A.exe;1;2;3"}, {"A.exe;1;2;3"}, {}, {{"A.exe", 1}}, 100},
+        {"ocx: bigger packed size", {"B.ocx;1;0;0"}, {"B.ocx;1;0;0;101;200"}, {"B.ocx"}, {{"B.ocx", 1}}, 101},
+        {"ocx: bigger real size", {"B.ocx;1;0;0"}, {"B.ocx;1;0;0;100;201"}, {"B.ocx"}, {{"B.ocx", 1}}, 100},
+        {"chm: packed size grew", {"P.chm;1;0;0"}, {"P.chm;1;0;0;150;200"}, {help + "P.chm"}, {{"P.chm", 1}}, 150},
+        {"chm: absent from the help folder", {"P.chm;1;0;0"}, {"P.chm;1;0;0"}, {}, {{"P.chm", 1}}, 100},
+        {"chm: present and equal", {"P.chm;1;0;0"}, {"P.chm;1;0;0"}, {help + "P.chm"}, {{"P.chm", 0}}, 0},
+        {"enc: absent from the scripts folder", {"S1.enc;1;0;0"}, {"S1.enc;1;0;0"}, {}, {{"S1.enc", 1}}, 100},
+        {"enc: present, real size grew", {"S1.enc;1;0;0"}, {"S1.enc;1;0;0;100;300"}, {scripts + "S1.enc"},
          {{"S1.enc", 1}}, 100},
-        {"enc: present, real size grew", {row("S1.enc", "1", "0", "0", "100", "200")},
-         {row("S1.enc", "1", "0", "0", "100", "300")}, {scripts + "S1.enc"}, {{"S1.enc", 1}}, 100},
-        {"enc: present, packed size grew only", {row("S1.enc", "1", "0", "0", "100", "200")},
-         {row("S1.enc", "1", "0", "0", "300", "200")}, {scripts + "S1.enc"}, {{"S1.enc", 0}}, 0},
+        {"enc: present, packed size grew only", {"S1.enc;1;0;0"}, {"S1.enc;1;0;0;300;200"}, {scripts + "S1.enc"},
+         {{"S1.enc", 0}}, 0},
         {"database change: scripts after it come again, scripts before it do not",
-         {row("S1.enc", "1", "0", "0"), row("TarvinoIzmjBaza23.dll", "1", "0", "0"), row("S2.enc", "1", "0", "0")},
-         {row("S1.enc", "1", "0", "0", "7"), row("TarvinoIzmjBaza23.dll", "2", "0", "0", "50"),
-          row("S2.enc", "1", "0", "0", "9")},
+         {"S1.enc;1;0;0", "TarvinoIzmjBaza23.dll;1;0;0", "S2.enc;1;0;0"},
+         {"S1.enc;1;0;0;7;200", "TarvinoIzmjBaza23.dll;2;0;0;50;200", "S2.enc;1;0;0;9;200"},
          {scripts + "S1.enc", scripts + "S2.enc", "TarvinoIzmjBaza23.dll"},
          {{"S1.enc", 0}, {"TarvinoIzmjBaza23.dll", 1}, {"S2.enc", 1}}, 59},
-        {"database change as a new item does not bring the scripts", {row("S2.enc", "1", "0", "0")},
-         {row("TarvinoIzmjBaza23.dll", "1", "0", "0", "50"), row("S2.enc", "1", "0", "0")}, {scripts + "S2.enc"},
+        {"database change as a new item does not bring the scripts", {"S2.enc;1;0;0"},
+         {"TarvinoIzmjBaza23.dll;1;0;0;50;200", "S2.enc;1;0;0"}, {scripts + "S2.enc"},
          {{"TarvinoIzmjBaza23.dll", 1}, {"S2.enc", 0}}, 50},
-        {"the tool itself, newer or new, is never planned", {row("TarvinoLiveUpdate23.exe", "1", "0", "0")},
-         {row("TarvinoLiveUpdate23.exe", "9", "0", "0")}, {"TarvinoLiveUpdate23.exe"},
-         {{"TarvinoLiveUpdate23.exe", 0}}, 0},
-        {"names differing in case are different rows", {row("racuni.exe", "1", "0", "0")},
-         {row("Racuni.exe", "1", "0", "0")}, {"Racuni.exe", "racuni.exe"}, {{"Racuni.exe", 1}}, 100},
-        {"sizes past 2 GiB add up", {},
-         {row("Velik1.dll", "1", "0", "0", "3000000000"), row("Velik2.dll", "1", "0", "0", "3000000000")}, {},
+        {"the tool itself, newer or new, is never planned", {"TarvinoLiveUpdate23.exe;1;0;0"},
+         {"TarvinoLiveUpdate23.exe;9;0;0"}, {"TarvinoLiveUpdate23.exe"}, {{"TarvinoLiveUpdate23.exe", 0}}, 0},
+        {"names differing in case are different rows", {"racuni.exe;1;0;0"}, {"Racuni.exe;1;0;0"},
+         {"Racuni.exe", "racuni.exe"}, {{"Racuni.exe", 1}}, 100},
+        {"sizes past 2 GiB add up", {}, {"Velik1.dll;1;0;0;3000000000;200", "Velik2.dll;1;0;0;3000000000;200"}, {},
          {{"Velik1.dll", 1}, {"Velik2.dll", 1}}, 6000000000LL},
     };
 
@@ -135,11 +105,9 @@ TEST(UpdatePlan, DecisionsForEveryKindOfRow)
 
 TEST(UpdatePlan, JournalGridAndOldPlanFile)
 {
-    PlanSetup setup({row("Računi.exe", "1", "0", "0"), row("TarvinoIzmjBaza23.dll", "1", "0", "0"),
-                     row("S1.enc", "1", "0", "0"), row("TarvinoLiveUpdate23.exe", "1", "0", "0")},
-                    {row("Računi.exe", "1", "0", "1", "1500"), row("Novi.dll", "1", "0", "0", "20"),
-                     row("TarvinoIzmjBaza23.dll", "1", "1", "0", "30"), row("S1.enc", "1", "0", "0", "40"),
-                     row("TarvinoLiveUpdate23.exe", "1", "0", "0")},
+    PlanSetup setup({"Računi.exe;1;0;0", "TarvinoIzmjBaza23.dll;1;0;0", "S1.enc;1;0;0", "TarvinoLiveUpdate23.exe;1;0;0"},
+                    {"Računi.exe;1;0;1;1500;200", "Novi.dll;1;0;0;20;200", "TarvinoIzmjBaza23.dll;1;1;0;30;200",
+                     "S1.enc;1;0;0;40;200", "TarvinoLiveUpdate23.exe;1;0;0"},
                     {"Računi.exe", "TarvinoIzmjBaza23.dll", "Skrite za izmjenu baze/S1.enc"});
     TestInstallation& inst = setup.inst;
     inst.write(QStringLiteral("Update/Update.txt"), "old plan");
@@ -165,67 +133,49 @@ TEST(UpdatePlan, JournalGridAndOldPlanFile)
     EXPECT_EQ(inst.window.tab, 0);
     EXPECT_TRUE(inst.state.actionMessages.isEmpty());
     EXPECT_FALSE(inst.exists(QStringLiteral("Update/Update.txt")));
-    EXPECT_EQ(setup.mark(QStringLiteral("S1.enc")), 1);
     EXPECT_EQ(inst.state.totalPackedSize, 1590);
 
-    ASSERT_EQ(inst.window.plan.size(), 4u);
-    EXPECT_EQ(inst.window.plan[0].name, QStringLiteral("Računi.exe"));
-    EXPECT_EQ(inst.window.plan[0].verRev, QStringLiteral("1"));
-    EXPECT_EQ(inst.window.plan[0].packedSize, QStringLiteral("1500"));
-    EXPECT_EQ(inst.window.plan[3].name, QStringLiteral("S1.enc"));
+    QStringList grid;
+    for (const PlanGridRow& r : inst.window.plan)
+        grid << QStringList {r.name, r.verGl, r.verPom, r.verRev, r.packedSize, r.realSize}.join(';');
+    EXPECT_EQ(grid, (QStringList {"Računi.exe;1;0;1;1500;200", "Novi.dll;1;0;0;20;200",
+                                  "TarvinoIzmjBaza23.dll;1;1;0;30;200", "S1.enc;1;0;0;40;200"}));
 }
 
-TEST(UpdatePlan, NothingNewShowsTheStatusText)
+TEST(UpdatePlan, EveryManifestFailureStopsWithItsMessage)
 {
-    PlanSetup setup({row("A.exe", "1", "0", "0")}, {row("A.exe", "1", "0", "0")}, {"A.exe"});
-    EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(setup.inst.ctx));
-    EXPECT_TRUE(setup.inst.window.plan.empty());
-    EXPECT_EQ(setup.inst.window.status(Panel::Action), QStringLiteral("Nema novih verzija Tarvino programa!"));
-    EXPECT_TRUE(setup.inst.window.messages.empty());
-}
+    struct Case {
+        const char* file;
+        QByteArray content; // none: the file is removed
+        QString message;    // %1: the installation folder
+        Icon icon;
+        QString journalPrefix;
+    };
+    const std::vector<Case> cases {
+        {"Update/Verzije.txt", "A.exe;2;0;0;1;1\r\n",
+         kPrefix + "Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!", Icon::Exclamation},
+        {"Verzije.txt", {}, "Ne postoji datoteka: %1Verzije.txt te nije moguće nastaviti sa ažuriranjem. Kontaktirajte Tarvino!",
+         Icon::Information, "NapraviRsŠtoTrebaAžurirati "},
+        {"Verzije.txt", "A.exe;1\r\n",
+         kPrefix + "Desila se greška u čitanju zapisa u matricu-STARI. Prekida se ažuriranje!", Icon::Exclamation},
+        // A name that would leave its folder spoils the whole manifest.
+        {"Update/Verzije.txt", "A.exe;2;0;0;1;1;\r\n..\\..\\Windows\\evil.dll;1;0;0;1;1;\r\n",
+         kPrefix + "Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!", Icon::Exclamation},
+    };
+    for (const Case& c : cases) {
+        PlanSetup setup({"A.exe;1;0;0"}, {"A.exe;2;0;0"}, {"A.exe"});
+        TestInstallation& inst = setup.inst;
+        if (c.content.isEmpty())
+            QFile::remove(inst.path(c.file));
+        else
+            inst.write(c.file, c.content);
+        SCOPED_TRACE(std::string(c.file) + ": " + c.content.toStdString());
+        const QString text = c.message.contains("%1") ? c.message.arg(inst.folder()) : c.message;
 
-TEST(UpdatePlan, UnreadableOrMissingManifestsStopWithTheirMessage)
-{
-    {
-        SCOPED_TRACE("new manifest unreadable");
-        PlanSetup setup({row("A.exe", "2", "0", "0")}, {});
-        setup.inst.write(QStringLiteral("Update/Verzije.txt"), "A.exe;2;0;0;1;1\r\n");
-        EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(setup.inst.ctx));
-        const QString text =
-            kPrefix + "Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!";
-        EXPECT_EQ(setup.inst.window.messageTexts(), QStringList {text});
-        EXPECT_EQ(setup.inst.window.messages[0].icon, Icon::Exclamation);
-        EXPECT_EQ(setup.inst.journal().last(), text);
+        EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(inst.ctx));
+        ASSERT_EQ(inst.window.messageTexts(), QStringList {text});
+        EXPECT_EQ(inst.window.messages[0].icon, c.icon);
+        EXPECT_EQ(inst.journal().last(), c.journalPrefix + text);
+        EXPECT_TRUE(inst.window.plan.empty());
     }
-    {
-        SCOPED_TRACE("installed manifest missing");
-        PlanSetup setup({}, {row("A.exe", "2", "0", "0")});
-        QFile::remove(setup.inst.path(QStringLiteral("Verzije.txt")));
-        EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(setup.inst.ctx));
-        const QString text = "Ne postoji datoteka: " + setup.inst.folder() +
-                             "Verzije.txt te nije moguće nastaviti sa ažuriranjem. Kontaktirajte Tarvino!";
-        EXPECT_EQ(setup.inst.window.messageTexts(), QStringList {text});
-        EXPECT_EQ(setup.inst.window.messages[0].icon, Icon::Information);
-        EXPECT_EQ(setup.inst.journal().last(), "NapraviRsŠtoTrebaAžurirati " + text);
-    }
-    {
-        SCOPED_TRACE("installed manifest unreadable");
-        PlanSetup setup({}, {row("A.exe", "2", "0", "0")});
-        setup.inst.write(QStringLiteral("Verzije.txt"), "A.exe;1\r\n");
-        EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(setup.inst.ctx));
-        const QString text = kPrefix + "Desila se greška u čitanju zapisa u matricu-STARI. Prekida se ažuriranje!";
-        EXPECT_EQ(setup.inst.window.messageTexts(), QStringList {text});
-        EXPECT_EQ(setup.inst.journal().last(), text);
-    }
-}
-
-TEST(UpdatePlan, ManifestWithAnUnsafeNamePlansNothing)
-{
-    PlanSetup setup({row("A.exe", "1", "0", "0")},
-                    {row("A.exe", "2", "0", "0"), row("..\\..\\Windows\\evil.dll", "1", "0", "0")});
-    EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(setup.inst.ctx));
-    for (int i = 0; i < Matrix::Rows; ++i)
-        EXPECT_FALSE(isPlanned(setup.inst.state.plan, i));
-    EXPECT_TRUE(setup.inst.window.plan.empty());
-    EXPECT_TRUE(setup.inst.journal().join('\n').contains(QStringLiteral("Neispravno ime datoteke")));
 }

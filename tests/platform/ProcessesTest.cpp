@@ -57,16 +57,14 @@ TEST_F(ProcessesTest, StartedProgramIsWaitedForAndGivesItsExitCode)
 
 TEST_F(ProcessesTest, MissingProgramIsAFailedStart)
 {
-    const platform::Started byName = processes.startHidden("tarvino-nepostojeci-program.exe 1");
-    EXPECT_FALSE(byName.outcome);
-    EXPECT_EQ(byName.processId, 0);
-    EXPECT_FALSE(byName.outcome.description.empty());
-
-    const platform::Started byPath = processes.startHidden(quoted(dir.at("Nema", "7za.exe")) + " e");
-    EXPECT_FALSE(byPath.outcome);
-    EXPECT_EQ(byPath.processId, 0);
-
-    EXPECT_FALSE(processes.startHidden("   ").outcome);
+    for (const std::string& command :
+         {std::string("tarvino-nepostojeci-program.exe 1"), quoted(dir.at("Nema", "7za.exe")) + " e", std::string("   ")}) {
+        SCOPED_TRACE(command);
+        const platform::Started started = processes.startHidden(command);
+        EXPECT_FALSE(started.outcome);
+        EXPECT_EQ(started.processId, 0);
+        EXPECT_FALSE(started.outcome.description.empty());
+    }
 }
 
 // The registration tool is found on the search path and gets the component's

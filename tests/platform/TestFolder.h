@@ -35,8 +35,6 @@ public:
                 break;
             }
         }
-        while (m_path.size() > 1 && (m_path.back() == '/' || m_path.back() == '\\'))
-            m_path.pop_back();
     }
     ~TestFolder() { m_files.removeFolder(m_path); }
     TestFolder(const TestFolder&) = delete;

@@ -113,17 +113,14 @@ xcb_window_t XvfbDesktop::open(const std::string& windowClass, const std::string
     if (minimised) {
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, caption.size(),
                             caption.data());
-    } else {
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                            caption.size(), caption.data());
-    }
-    if (minimised) {
         const std::uint32_t hints[9] = {2, 0, 3, 0, 0, 0, 0, 0, 0};
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
         const xcb_atom_t wmState = atom("WM_STATE");
         const std::uint32_t state[2] = {3, XCB_NONE};
         xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2, state);
     } else {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
+                            caption.size(), caption.data());
         xcb_map_window(m_c, window);
     }
     sync();

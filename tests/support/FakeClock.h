@@ -18,7 +18,7 @@ public:
     void sleep(std::chrono::milliseconds duration) override;
 
     /// Moves time forward as if the program had been busy.
-    void advance(std::chrono::milliseconds duration);
+    void advance(std::chrono::milliseconds duration) { m_elapsed += duration; }
     /// Sets the time of day (and date); the monotonic clock is not affected.
     void setTime(platform::LocalTime time);
 

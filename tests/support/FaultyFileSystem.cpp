@@ -26,44 +26,38 @@ const Outcome* FaultyFileSystem::injected(FileOp op, const std::string& path, co
 
 Outcome FaultyFileSystem::createFolder(const std::string& path)
 {
-    if (auto* o = injected(FileOp::CreateFolder, path))
-        return *o;
-    return m_real.createFolder(path);
+    const Outcome* o = injected(FileOp::CreateFolder, path);
+    return o ? *o : m_real.createFolder(path);
 }
 
 Outcome FaultyFileSystem::removeFolder(const std::string& path)
 {
-    if (auto* o = injected(FileOp::RemoveFolder, path))
-        return *o;
-    return m_real.removeFolder(path);
+    const Outcome* o = injected(FileOp::RemoveFolder, path);
+    return o ? *o : m_real.removeFolder(path);
 }
 
 Outcome FaultyFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    if (auto* o = injected(FileOp::Copy, from, to))
-        return *o;
-    return m_real.copyFile(from, to);
+    const Outcome* o = injected(FileOp::Copy, from, to);
+    return o ? *o : m_real.copyFile(from, to);
 }
 
 Outcome FaultyFileSystem::moveFile(const std::string& from, const std::string& to)
 {
-    if (auto* o = injected(FileOp::Move, from, to))
-        return *o;
-    return m_real.moveFile(from, to);
+    const Outcome* o = injected(FileOp::Move, from, to);
+    return o ? *o : m_real.moveFile(from, to);
 }
 
 Outcome FaultyFileSystem::deleteFile(const std::string& path, bool force)
 {
-    if (auto* o = injected(FileOp::Delete, path))
-        return *o;
-    return m_real.deleteFile(path, force);
+    const Outcome* o = injected(FileOp::Delete, path);
+    return o ? *o : m_real.deleteFile(path, force);
 }
 
 Outcome FaultyFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
 {
-    if (auto* o = injected(FileOp::DeleteMatching, folder + pattern))
-        return *o;
-    return m_real.deleteMatching(folder, pattern);
+    const Outcome* o = injected(FileOp::DeleteMatching, folder + pattern);
+    return o ? *o : m_real.deleteMatching(folder, pattern);
 }
 
 std::optional<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path, Outcome* why) const
@@ -78,9 +72,8 @@ std::optional<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path,
 
 Outcome FaultyFileSystem::readFile(const std::string& path, std::string& bytes) const
 {
-    if (auto* o = injected(FileOp::Read, path))
-        return *o;
-    return m_real.readFile(path, bytes);
+    const Outcome* o = injected(FileOp::Read, path);
+    return o ? *o : m_real.readFile(path, bytes);
 }
 
 Outcome FaultyFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)

@@ -11,15 +11,16 @@ const TestCertificates& TestCertificates::instance()
     return certificates;
 }
 
-bool TestCertificates::run(const QStringList& arguments)
+bool TestCertificates::run(const QString& command)
 {
     QProcess openssl;
     openssl.setWorkingDirectory(m_dir.path());
     openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
+    // No argument holds a blank.
+    openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
     if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl ") + arguments.join(QLatin1Char(' ')) + QStringLiteral(": ") +
-                  QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
+        m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") + QString::fromLocal8Bit(openssl.readAll()) +
+                  openssl.errorString();
         return false;
     }
     return true;
@@ -43,22 +44,14 @@ TestCertificates::TestCertificates()
                      "extendedKeyUsage=serverAuth\n");
     extensions.close();
 
-    const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                            QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+    const QString ec = QStringLiteral(" -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
     const bool made =
-        run(QStringList {QStringLiteral("req"), QStringLiteral("-x509")} + ec +
-            QStringList {QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
-                         QStringLiteral("ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                         QStringLiteral("-subj"), QStringLiteral("/CN=Tarvino Test CA"), QStringLiteral("-addext"),
-                         QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
-                         QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")}) &&
-        run(QStringList {QStringLiteral("req"), QStringLiteral("-new")} + ec +
-            QStringList {QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
-                         QStringLiteral("server.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")}) &&
-        run({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("server.csr"),
-             QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
-             QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), QStringLiteral("server.pem"),
-             QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), QStringLiteral("server.ext")});
+        run(QStringLiteral("req -x509") + ec +
+            QStringLiteral("-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
+                           "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign")) &&
+        run(QStringLiteral("req -new") + ec + QStringLiteral("-keyout server.key -out server.csr -subj /CN=127.0.0.1")) &&
+        run(QStringLiteral("x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 "
+                           "-extfile server.ext"));
     if (!made)
         return;
 

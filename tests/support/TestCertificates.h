@@ -26,7 +26,7 @@ public:
 
 private:
     TestCertificates();
-    bool run(const QStringList& arguments);
+    bool run(const QString& command);
 
     QTemporaryDir m_dir;
     QString m_error;

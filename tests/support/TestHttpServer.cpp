@@ -41,16 +41,7 @@ namespace {
 
 QByteArray reason(int status)
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
+    return status == 200 ? "OK" : status == 404 ? "Not Found" : status == 500 ? "Internal Server Error" : "Status";
 }
 
 void closeDescriptor(qintptr descriptor)
@@ -86,36 +77,14 @@ void TestHttpServer::enableTls(const QSslCertificate& certificate, const QSslKey
     m_key = key;
 }
 
-quint16 TestHttpServer::port() const
-{
-    return m_listener->serverPort();
-}
-
 QString TestHttpServer::hostAndPort() const
 {
-    return QStringLiteral("127.0.0.1:") + QString::number(port());
-}
-
-void TestHttpServer::serve(const QString& path, const QByteArray& body)
-{
-    m_answers[path] = Answer {200, body};
+    return QStringLiteral("127.0.0.1:") + QString::number(m_listener->serverPort());
 }
 
 void TestHttpServer::answerStatus(const QString& path, int status)
 {
     m_answers[path] = Answer {status, reason(status) + "\n"};
-}
-
-void TestHttpServer::cutAfter(const QString& path, const QByteArray& body, qint64 bytes)
-{
-    m_answers[path] = Answer {200, body, bytes, true};
-}
-
-void TestHttpServer::stall(const QString& path, qint64 bytes, const QByteArray& body)
-{
-    Answer answer {200, body, bytes, false};
-    answer.silent = bytes < 0;
-    m_answers[path] = answer;
 }
 
 void TestHttpServer::close()

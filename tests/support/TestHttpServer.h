@@ -43,16 +43,21 @@ public:
 
     /// "127.0.0.1:port", the form the update-server settings take.
     QString hostAndPort() const;
-    quint16 port() const;
 
     /// Answers `path` (decoded, beginning with "/") with 200 and these bytes.
-    void serve(const QString& path, const QByteArray& body);
+    void serve(const QString& path, const QByteArray& body) { m_answers[path] = Answer {200, body}; }
     void answerStatus(const QString& path, int status);
     /// Declares the whole body's length, sends `bytes` of it and closes the connection.
-    void cutAfter(const QString& path, const QByteArray& body, qint64 bytes);
+    void cutAfter(const QString& path, const QByteArray& body, qint64 bytes)
+    {
+        m_answers[path] = Answer {200, body, bytes, true};
+    }
     /// Sends the head and `bytes` of the body, then keeps the connection open and
     /// silent; with -1 it does not answer at all.
-    void stall(const QString& path, qint64 bytes = -1, const QByteArray& body = {});
+    void stall(const QString& path, qint64 bytes = -1, const QByteArray& body = {})
+    {
+        m_answers[path] = Answer {200, body, bytes, false, bytes < 0};
+    }
     /// Size of the pieces the body is written in, each after the previous one left.
     void setChunkSize(qint64 bytes) { m_chunkSize = bytes; }
     /// A pause after every piece, so that a client's progress has time to show.

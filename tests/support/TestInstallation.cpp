@@ -44,9 +44,7 @@ void TestInstallation::write(const QString& relative, const QByteArray& bytes) c
 QByteArray TestInstallation::read(const QString& relative) const
 {
     QFile f(path(relative));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool TestInstallation::exists(const QString& relative) const
@@ -57,9 +55,7 @@ bool TestInstallation::exists(const QString& relative) const
 QByteArray TestInstallation::journalBytes() const
 {
     QFile f(journalPath(state));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QStringList TestInstallation::journal() const
