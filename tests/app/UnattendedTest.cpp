@@ -174,12 +174,18 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
         "Svi novi programi su spremni za ažuriranje. Da bi instalirali nove programe morate zatvoriti sve otvorene "
         "Tarvino programe! Želite li izvršiti ažuriranje/instaliranje novih programa?");
 
-    // Without an answer and without a terminal: No.
-    Outcome r = ws.run({QStringLiteral("--azuriranje")});
-    EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_EQ(lines(r.err),
-              QStringList({question, QStringLiteral("Odgovor: Ne (nije zadano --da ni --ne, a nema terminala)")}));
-    EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+    // No, given or for want of an answer and a terminal.
+    const std::pair<QStringList, QString> refusals[] = {
+        {{QStringLiteral("--azuriranje"), QStringLiteral("--ne")}, QStringLiteral("Odgovor: Ne (--ne)")},
+        {{QStringLiteral("--azuriranje")}, QStringLiteral("Odgovor: Ne (nije zadano --da ni --ne, a nema terminala)")},
+    };
+    Outcome r;
+    for (const auto& [arguments, answer] : refusals) {
+        r = ws.run(arguments);
+        EXPECT_EQ(r.status, ExitFailed);
+        EXPECT_EQ(lines(r.err), QStringList({question, answer}));
+        EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+    }
 
     // A backup folder that cannot be made ends the program, which a scheduler must not take as done.
     ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "UpdateBackup");

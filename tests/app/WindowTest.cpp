@@ -49,8 +49,11 @@ TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
 
     open();
 
-    EXPECT_TRUE(window->windowTitle().endsWith(
-        QStringLiteral(" V%1.%2.%3").arg(version::Major).arg(version::Minor).arg(version::Revision)));
+    EXPECT_EQ(window->windowTitle(),
+              QStringLiteral("Tarvino Live Update - Automatsko ažuriranje Tarvino programa V%1.%2.%3")
+                  .arg(version::Major)
+                  .arg(version::Minor)
+                  .arg(version::Revision));
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
     EXPECT_FALSE(inst.exists(QStringLiteral("UpdateADM")));
     EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
@@ -63,6 +66,15 @@ TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
     EXPECT_TRUE(window->tmrUpdate->isActive());
     EXPECT_TRUE(inst.journal().isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(WindowFixture, FreshInstallationStartsWithTheDesignColourAndSources)
+{
+    open();
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(203, 218, 217));
+    EXPECT_TRUE(window->optLokacija[2]->isChecked());
+    EXPECT_TRUE(window->optLokacijaProbna[2]->isChecked());
+    EXPECT_EQ(window->numVrijemeDownloada->maximum(), 23);
 }
 
 TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)

@@ -67,6 +67,7 @@ void expectSame(const Files& now, const Files& want)
         EXPECT_TRUE(now.value(it.key()) == it.value()) << it.key().toStdString() << " is not as expected";
 }
 
+/// Copies what `snapshot` sees: a work folder named Update stays behind.
 bool copyTree(const QString& from, const QString& to)
 {
     const Files files = snapshot(from);

@@ -133,12 +133,18 @@ TEST_F(InstallationTest, SuccessfulRunReplacesEverythingPromotesTheManifestAndCl
     // The steps in order; the registration tool is given the component's full path.
     const QString regsvr = QStringLiteral("RegSvr32.exe \"") + state().installFolder + QStringLiteral("TarvinoGrid.ocx\" ");
     qsizetype previous = -1;
-    for (const QString& head : {QStringLiteral("UpdatePrograma - Backup programa: Knjigovodstvo.exe"),
+    for (const QString& head : {QStringLiteral("UpdatePrograma- početak"),
+                                QStringLiteral("UpdatePrograma - Backup programa: Knjigovodstvo.exe"),
                                 QStringLiteral("UpdatePrograma - Kopiranje novog programa: Knjigovodstvo.exe"),
+                                QStringLiteral("UpdatePrograma - Deregistracija komponente: TarvinoGrid.ocx"),
                                 regsvr + QStringLiteral("/u /s Uspješno"),
                                 QStringLiteral("UpdatePrograma - Backup komponente: TarvinoGrid.ocx"),
                                 QStringLiteral("UpdatePrograma - Kopiranje nove komponente: TarvinoGrid.ocx"),
                                 regsvr + QStringLiteral("/s Uspješno"),
+                                QStringLiteral("UpdatePrograma - Backup datoteke: Izmjena01.enc"),
+                                QStringLiteral("UpdatePrograma - Kopiranje nove datoteke: Tarvino.chm"),
+                                QStringLiteral("UpdatePrograma - Kopiranje novog programa: Novi.exe"),
+                                QStringLiteral("UpdatePrograma - Backup Verzije.txt"),
                                 QStringLiteral("UpdatePrograma - Kopiranje Verzije.txt"),
                                 QStringLiteral("UpdatePrograma - Brisanje fajlova *.7z"),
                                 QStringLiteral("UpdatePrograma - Greška u brisanju fajlova *.dll - "),
@@ -149,6 +155,8 @@ TEST_F(InstallationTest, SuccessfulRunReplacesEverythingPromotesTheManifestAndCl
         previous = at;
     }
     EXPECT_TRUE(inst.window.messages.empty() && inst.window.questions.isEmpty());
+    EXPECT_EQ(inst.window.status(Panel::Action), QString());
+    EXPECT_TRUE(inst.window.actionHistory.contains(QStringLiteral("Registracija nove komponente: TarvinoGrid.ocx")));
 
     std::vector<std::pair<QString, int>> marks;
     for (const Item& item : items)

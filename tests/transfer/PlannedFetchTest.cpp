@@ -102,8 +102,10 @@ TEST(InternetFetch, PlannedRowsWithGapsAreFetchedInOrderAndFillThePanes)
     QStringList requests;
     QStringList fetched = {QStringLiteral("Početak")};
     QStringList checked = {kCheck};
+    std::vector<std::pair<QString, int>> marks;
     for (const Published* p : {&racuni, &knjizenje, &upute}) {
         EXPECT_EQ(r.readUpdate(p->name), p->content) << p->name.toStdString();
+        marks.insert(marks.end(), {{p->name, 1}, {p->name, 2}});
         requests << kRegular + p->packedName();
         fetched << QStringLiteral("Provjera postojanja fajla ") + p->packedName()
                 << QStringLiteral("Početak skidanja ") + p->packedName()
@@ -114,6 +116,7 @@ TEST(InternetFetch, PlannedRowsWithGapsAreFetchedInOrderAndFillThePanes)
                           QStringLiteral(" pa je treba obrisati!"));
     EXPECT_EQ(r.server.requests, requests);
     EXPECT_EQ(r.journalOf(kInternet), fetched + checked);
+    EXPECT_EQ(r.inst.window.marks, marks);
     // Each archive is unpacked right after its size was found right.
     const QStringList journal = r.inst.journal();
     EXPECT_EQ(journal.indexOf(QStringLiteral("Unzipaj- Početak Računi.exe")),
