@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <cstdio>
+#include <memory>
 
 namespace tarvino::bench {
 
@@ -76,6 +77,28 @@ public:
 
 private:
     platform::Clock& m_real;
+};
+
+/// The native platform with its pauses skipped; a benchmark may put timed file
+/// operations or processes in front of the native ones.
+class SkippingPlatform : public platform::Platform {
+public:
+    SkippingPlatform() : m_native(platform::createNativePlatform()), clockSkipping(m_native->clock()) {}
+    platform::Clock& clock() override { return clockSkipping; }
+    platform::FileSystem& files() override { return m_native->files(); }
+    platform::Processes& processes() override { return m_native->processes(); }
+    platform::WindowManager& windows() override { return m_native->windows(); }
+    platform::Registry& registry() override { return m_native->registry(); }
+    platform::SystemInfo& system() override { return m_native->system(); }
+
+protected:
+    platform::Platform& native() { return *m_native; }
+
+private:
+    std::unique_ptr<platform::Platform> m_native;
+
+public:
+    SkippingClock clockSkipping;
 };
 
 inline quint16 freePort()

@@ -31,23 +31,6 @@ using namespace tarvino;
 
 namespace {
 
-class BenchPlatform final : public platform::Platform {
-public:
-    BenchPlatform() : m_native(platform::createNativePlatform()), clockSkipping(m_native->clock()) {}
-    platform::Clock& clock() override { return clockSkipping; }
-    platform::FileSystem& files() override { return m_native->files(); }
-    platform::Processes& processes() override { return m_native->processes(); }
-    platform::WindowManager& windows() override { return m_native->windows(); }
-    platform::Registry& registry() override { return m_native->registry(); }
-    platform::SystemInfo& system() override { return m_native->system(); }
-
-private:
-    std::unique_ptr<platform::Platform> m_native;
-
-public:
-    bench::SkippingClock clockSkipping;
-};
-
 // Short random words: compresses to roughly a third, so 7-Zip has real work to do.
 bool writeContent(const QString& path, qint64 size)
 {
@@ -113,7 +96,7 @@ int main(int argc, char** argv)
     QFile::remove(work + QLatin1Char('/') + name);
     const qint64 archiveSize = QFileInfo(update + packed).size();
 
-    BenchPlatform platform;
+    bench::SkippingPlatform platform;
     bench::BenchWindow window(Answer::No);
     AppState state;
     state.programFolder = QDir::toNativeSeparators(program);

@@ -131,25 +131,12 @@ private:
     platform::FileSystem& m_inner;
 };
 
-class BenchPlatform final : public platform::Platform {
+class BenchPlatform final : public bench::SkippingPlatform {
 public:
-    BenchPlatform()
-        : m_native(platform::createNativePlatform()), clockSkipping(m_native->clock()),
-          timedProcesses(m_native->processes()), timedFiles(m_native->files())
-    {
-    }
-    platform::Clock& clock() override { return clockSkipping; }
+    BenchPlatform() : timedProcesses(native().processes()), timedFiles(native().files()) {}
     platform::FileSystem& files() override { return timedFiles; }
     platform::Processes& processes() override { return timedProcesses; }
-    platform::WindowManager& windows() override { return m_native->windows(); }
-    platform::Registry& registry() override { return m_native->registry(); }
-    platform::SystemInfo& system() override { return m_native->system(); }
 
-private:
-    std::unique_ptr<platform::Platform> m_native;
-
-public:
-    bench::SkippingClock clockSkipping;
     TimedProcesses timedProcesses;
     TimedFiles timedFiles;
 };
