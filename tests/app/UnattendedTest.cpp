@@ -1,20 +1,21 @@
+#include "app/Unattended.h"
+
 #include "../transfer/PackedRelease.h"
 #include "InstallFixture.h"
 #include "TestHttpServer.h"
 #include "XvfbDesktop.h"
-#include "app/ConsoleWindow.h"
-#include "app/Unattended.h"
 #include "app/Version.h"
 #include "core/Journal.h"
 #include "core/Settings.h"
 #include "core/Text.h"
+#include "install/UpdateRun.h"
 
 #include <QDir>
 #include <QFile>
-
+#include <QRegularExpression>
 #include <gtest/gtest.h>
-
 #include <sstream>
+#include <tuple>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -29,8 +30,7 @@ const QByteArray kNewManifest = "Racuni.exe;23;1;5;110;210;\r\nPlace.exe;23;0;1;
 struct Outcome {
     int status = -1;
     bool ended = false;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 /// An installation of one program whose settings point at an update server on 127.0.0.1.
@@ -76,7 +76,8 @@ QByteArray publishInNetworkFolder(Workstation& ws)
     const QByteArray packed = sevenZip(QStringLiteral("Racuni.exe"), program);
     put(source, QStringLiteral("Racuni.7z"), packed);
     put(source, QStringLiteral("Verzije.txt"),
-                        "Racuni.exe;23;1;5;" + QByteArray::number(packed.size()) + ";" + QByteArray::number(program.size()) + ";\r\n");
+        "Racuni.exe;23;1;5;" + QByteArray::number(packed.size()) + ";" + QByteArray::number(program.size()) +
+            ";\r\n");
     ws.set(key::RegularOption, QString::number(NetworkFolder));
     ws.set(key::RegularFolder, source);
     return program;
@@ -96,71 +97,61 @@ QStringList lines(const QString& text)
 TEST(Unattended, WrongArgumentsGetOneErrorLineAndTheUsage)
 {
     Workstation ws;
-    const QList<std::pair<QStringList, QString>> wrong {
+    const QList<std::pair<QStringList, QString>> wrong{
         {{QStringLiteral("--nepoznat")}, QStringLiteral("Nepoznat argument: --nepoznat")},
         {{QStringLiteral("--provjera"), QStringLiteral("--azuriranje")},
          QStringLiteral("Zadano je više operacija: --provjera --azuriranje")},
         {{QStringLiteral("--da")}, QStringLiteral("Nije zadana operacija")},
         {{QStringLiteral("--azuriranje"), QStringLiteral("--da"), QStringLiteral("--ne")},
          QStringLiteral("Odgovor je zadan više puta: --da --ne")},
-        {{QStringLiteral("--version"), QStringLiteral("--da")}, QStringLiteral("--version se zadaje bez drugih")},
+        {{QStringLiteral("--version"), QStringLiteral("--da")},
+         QStringLiteral("--version se zadaje bez drugih")},
     };
     for (const auto& [arguments, error] : wrong) {
         const Outcome r = ws.run(arguments);
         EXPECT_EQ(r.status, ExitWrongArguments) << arguments.join(' ').toStdString();
-        const QStringList err = lines(r.err);
-        EXPECT_TRUE(err.size() > 1 && err[0].startsWith(QStringLiteral("TarvinoLiveUpdate23: ") + error) &&
-                    err[1].startsWith(QStringLiteral("Upotreba: ")))
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("TarvinoLiveUpdate23: ") + error) &&
+                    lines(r.err).value(1).startsWith(QStringLiteral("Upotreba: ")) && r.out.isEmpty())
             << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
     }
     // Nothing was touched: no start-up ran.
     EXPECT_FALSE(QFile::exists(journalPath(ws.inst.state)));
 
     const Outcome version = ws.run({QStringLiteral("--version")});
     EXPECT_EQ(version.status, ExitDone);
-    EXPECT_EQ(version.out,
-              QStringLiteral("TarvinoLiveUpdate23 %1.%2.%3\n").arg(version::Major).arg(version::Minor).arg(version::Revision));
+    const QString number = QStringLiteral("%1.%2.%3").arg(version::Major).arg(version::Minor);
+    EXPECT_EQ(version.out, QStringLiteral("TarvinoLiveUpdate23 ") + number.arg(version::Revision) + u'\n');
     const Outcome help = ws.run({QStringLiteral("--help")});
-    EXPECT_EQ(help.status, ExitDone);
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Upotreba: ")));
+    EXPECT_TRUE(help.status == ExitDone && help.out.startsWith(QStringLiteral("Upotreba: ")));
 }
 
 TEST(Unattended, CheckPrintsThePlanOrSaysThatNothingIsNewOrFails)
 {
     Workstation ws;
     ws.inst.write(QStringLiteral("UpdateADM/ostatak.txt"), "left over");
-    ws.server.serve(kBase + QStringLiteral("Verzije.txt"), kNewManifest);
-
-    Outcome r = ws.run({QStringLiteral("--provjera")});
-    EXPECT_EQ(r.status, ExitDone) << r.err.toStdString();
-    EXPECT_EQ(lines(r.out),
-              QStringList({QStringLiteral("Ime programa/komponente Ver_Gl Ver_Pom Ver_Rev VeličinaDownload StvarnaVeličina"),
-                           QStringLiteral("Racuni.exe 23 1 5 110 210"), QStringLiteral("Place.exe 23 0 1 3000 7000"),
-                           QStringLiteral("UKUPNO: 3110 7210")}));
-    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-    // The window's start-up ran: the probe folder is gone; the check journals as in the window.
+    const QString manifest = kBase + QStringLiteral("Verzije.txt");
+    const QStringList plan{
+        QStringLiteral("Ime programa/komponente Ver_Gl Ver_Pom Ver_Rev VeličinaDownload StvarnaVeličina"),
+        QStringLiteral("Racuni.exe 23 1 5 110 210"), QStringLiteral("Place.exe 23 0 1 3000 7000"),
+        QStringLiteral("UKUPNO: 3110 7210")};
+    const QStringList nothingNew{QStringLiteral("Nema novih verzija Tarvino programa!")};
+    const QStringList check{QStringLiteral("--provjera")};
+    const QStringList update{QStringLiteral("--azuriranje"), QStringLiteral("--da")};
+    // The manifest served (none: not found), the arguments, the status and the output's lines.
+    const std::tuple<QByteArray, QStringList, int, QStringList> cases[] = {
+        {kNewManifest, check, ExitDone, plan},
+        {kInstalledManifest, check, ExitNothingNew, nothingNew},
+        {{}, check, ExitFailed, {}},
+        // An update with nothing new stops before the update run, as its button does.
+        {kInstalledManifest, update, ExitNothingNew, nothingNew},
+    };
+    for (const auto& [served, arguments, status, out] : cases) {
+        served.isEmpty() ? ws.server.answerStatus(manifest, 404) : ws.server.serve(manifest, served);
+        const Outcome r = ws.run(arguments);
+        EXPECT_EQ(std::pair(r.status, lines(r.out)), std::pair(status, out)) << r.err.toStdString();
+    }
+    // The window's start-up ran; the update run did not.
     EXPECT_FALSE(ws.inst.exists(QStringLiteral("UpdateADM")));
-    EXPECT_TRUE(ws.inst.journal().contains(QStringLiteral("NapraviRsŠtoTrebaAžurirati - Treba instalirati: Racuni.exe")))
-        << ws.inst.journal().join('\n').toStdString();
-
-    ws.server.serve(kBase + QStringLiteral("Verzije.txt"), kInstalledManifest);
-    r = ws.run({QStringLiteral("--provjera")});
-    EXPECT_EQ(r.status, ExitNothingNew) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("Nema novih verzija Tarvino programa!\n"));
-
-    ws.server.answerStatus(kBase + QStringLiteral("Verzije.txt"), 404);
-    r = ws.run({QStringLiteral("--provjera")});
-    EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(lines(r.err).contains(QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite "
-                                                     "vezu sa internetom i pokušajte ponovno! Prekida se ažuriranje!")))
-        << r.err.toStdString();
-
-    // An update with nothing new stops before the update run, as its button does.
-    ws.server.serve(kBase + QStringLiteral("Verzije.txt"), kInstalledManifest);
-    r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--da")});
-    EXPECT_EQ(r.status, ExitNothingNew) << r.err.toStdString();
     EXPECT_FALSE(ws.inst.journal().contains(QStringLiteral("********************* KRAJ UPDATE")));
 }
 
@@ -169,15 +160,20 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
     const OwnConfigHome home;
     Workstation ws;
     const QByteArray program = publishInNetworkFolder(ws);
+    const auto magnification = [&](const QString& path) {
+        return ws.inst.platform.registry().readDword(native(path));
+    };
 
-    const QString question = QStringLiteral(
-        "Svi novi programi su spremni za ažuriranje. Da bi instalirali nove programe morate zatvoriti sve otvorene "
-        "Tarvino programe! Želite li izvršiti ažuriranje/instaliranje novih programa?");
+    const QString question =
+        QStringLiteral("Svi novi programi su spremni za ažuriranje. Da bi instalirali nove programe morate "
+                       "zatvoriti sve otvorene Tarvino programe! Želite li izvršiti "
+                       "ažuriranje/instaliranje novih programa?");
 
     // No, given or for want of an answer and a terminal.
     const std::pair<QStringList, QString> refusals[] = {
         {{QStringLiteral("--azuriranje"), QStringLiteral("--ne")}, QStringLiteral("Odgovor: Ne (--ne)")},
-        {{QStringLiteral("--azuriranje")}, QStringLiteral("Odgovor: Ne (nije zadano --da ni --ne, a nema terminala)")},
+        {{QStringLiteral("--azuriranje")},
+         QStringLiteral("Odgovor: Ne (nije zadano --da ni --ne, a nema terminala)")},
     };
     Outcome r;
     for (const auto& [arguments, answer] : refusals) {
@@ -185,6 +181,8 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
         EXPECT_EQ(r.status, ExitFailed);
         EXPECT_EQ(lines(r.err), QStringList({question, answer}));
         EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+        EXPECT_EQ(ws.inst.read(QStringLiteral("Update/Racuni.exe")), program);
+        EXPECT_FALSE(magnification(kMagnificationDenominator));
     }
 
     // A backup folder that cannot be made ends the program, which a scheduler must not take as done.
@@ -192,16 +190,29 @@ TEST(Unattended, TheUpdateQuestionIsAnsweredByTheCommandLineTheTerminalOrNo)
     r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--da")});
     EXPECT_TRUE(r.ended);
     EXPECT_EQ(r.status, ExitFailed);
+    // Each box is one line.
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("Nastala je greška u kreiranju UpdateBackup direktorije! Program za "
+                                      "ažuriranje novih verzija mora prestati sa radom. Vjerojatno nemate "
+                                      "administratorska prava! Greška: Access is denied.\n")))
+        << r.err.toStdString();
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
     ws.inst.platform.faultyFiles.clearFaults();
 
     // At a terminal the operator answers; an answer that is neither is asked again.
     r = ws.run({QStringLiteral("--azuriranje")}, /*terminal=*/true, "možda\nda\n");
     EXPECT_EQ(r.status, ExitDone) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Uspješno instalirani novi programi!\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Uspješno instalirani novi programi!\n")))
+        << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("Odgovor (da/ne): ")), 2);
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), program);
-    EXPECT_EQ(ws.inst.journal().last(), QStringLiteral("********************* KRAJ UPDATE"));
+    EXPECT_EQ(std::pair(magnification(kMagnificationDenominator), magnification(kMagnificationNumerator)),
+              std::pair(std::optional<std::uint32_t>(1), std::optional<std::uint32_t>(12)));
+    // The plan is made again after the installation's last line.
+    const QStringList journal = ws.inst.journal();
+    EXPECT_EQ(journal.last(), QStringLiteral("********************* KRAJ UPDATE"));
+    EXPECT_GT(journal.lastIndexOf(QRegularExpression(QStringLiteral("^NapraviRsŠtoTrebaAžurirati - kraj"))),
+              journal.indexOf(QStringLiteral("UpdatePrograma - Kraj")));
 }
 
 TEST(Unattended, ASuiteProgramLeftOpenEndsTheRunInsteadOfAskingForEver)
@@ -219,27 +230,10 @@ TEST(Unattended, ASuiteProgramLeftOpenEndsTheRunInsteadOfAskingForEver)
     const Outcome r = ws.run({QStringLiteral("--azuriranje"), QStringLiteral("--da")});
     EXPECT_TRUE(r.ended);
     EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_TRUE(r.err.endsWith(QStringLiteral("Pokrenuti programi se nisu zatvorili, a bez operatera se ne može "
-                                              "čekati. Prekida se ažuriranje!\n")))
+    EXPECT_TRUE(
+        r.err.endsWith(QStringLiteral("Pokrenuti programi se nisu zatvorili, a bez operatera se ne može "
+                                      "čekati. Prekida se ažuriranje!\n")))
         << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("Postoje pokrenuti programi:")), 2);
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
-}
-
-TEST(Unattended, ConsoleBoxesAreOneLineAndARepeatedQuestionIsReported)
-{
-    std::ostringstream err;
-    std::istringstream in;
-    ConsoleWindow window(err, in, /*terminal=*/false, Answer::Yes);
-    window.message(QStringLiteral("Prvi red\r\ndrugi red"), Icon::Exclamation);
-    window.message(QStringLiteral("Tekst"), Icon::None, QStringLiteral("Naslov"));
-    EXPECT_EQ(err.str(), "Prvi red drugi red\nNaslov: Tekst\n");
-
-    QStringList repeated;
-    window.setRepeatedQuestionHandler([&](const QString& q) { repeated.append(q); });
-    EXPECT_EQ(window.question(QStringLiteral("Postoje pokrenuti programi:\r\nRacuni")), Answer::Yes);
-    EXPECT_EQ(window.question(QStringLiteral("Drugo?")), Answer::Yes);
-    EXPECT_TRUE(repeated.isEmpty());
-    EXPECT_EQ(window.question(QStringLiteral("Postoje pokrenuti programi:\r\nRacuni")), Answer::Yes);
-    EXPECT_EQ(repeated, QStringList({QStringLiteral("Postoje pokrenuti programi:\r\nRacuni")}));
 }

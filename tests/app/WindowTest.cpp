@@ -1,6 +1,6 @@
-#include "ScriptedDialogs.h"
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
+#include "app/Dialogs.h"
 #include "app/Version.h"
 #include "app/frmLiveUpdate.h"
 #include "core/Settings.h"
@@ -18,13 +18,28 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
-
 #include <gtest/gtest.h>
+#include <optional>
+#include <utility>
 
 using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
+
+/// The operator: records the boxes, answers every question No and chooses the one file it was given.
+class ScriptedDialogs final : public Dialogs {
+public:
+    void message(QWidget*, const QString& text, Icon, const QString&) override { messages << text; }
+    Answer question(QWidget*, const QString&) override { return Answer::No; }
+    std::optional<QString> openFile(QWidget*, const FileDialogRequest&) override
+    {
+        return std::exchange(file, std::nullopt);
+    }
+
+    QStringList messages;
+    std::optional<QString> file;
+};
 
 struct WindowFixture : ::testing::Test {
     TestInstallation inst;
@@ -50,31 +65,17 @@ TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
     open();
 
     EXPECT_EQ(window->windowTitle(),
-              QStringLiteral("Tarvino Live Update - Automatsko ažuriranje Tarvino programa V%1.%2.%3")
-                  .arg(version::Major)
-                  .arg(version::Minor)
-                  .arg(version::Revision));
+              QStringLiteral("Tarvino Live Update - Automatsko ažuriranje Tarvino programa V") +
+                  QStringLiteral("%1.%2.%3").arg(version::Major).arg(version::Minor).arg(version::Revision));
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
     EXPECT_FALSE(inst.exists(QStringLiteral("UpdateADM")));
     EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
-    EXPECT_EQ(window->state().installFolder, inst.folder());
     // Red in the low byte; the trial frame keeps its own colour.
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_EQ(window->fgAžuriranja->palette().color(QPalette::Base), QColor(255, 0, 0));
     EXPECT_NE(window->fraLokacijaProbno->palette().color(QPalette::Window), QColor(255, 0, 0));
-    EXPECT_FALSE(window->state().startingUp);
     EXPECT_TRUE(window->tmrUpdate->isActive());
-    EXPECT_TRUE(inst.journal().isEmpty());
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-}
-
-TEST_F(WindowFixture, FreshInstallationStartsWithTheDesignColourAndSources)
-{
-    open();
-    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(203, 218, 217));
-    EXPECT_TRUE(window->optLokacija[2]->isChecked());
-    EXPECT_TRUE(window->optLokacijaProbna[2]->isChecked());
-    EXPECT_EQ(window->numVrijemeDownloada->maximum(), 23);
+    EXPECT_TRUE(inst.journal().isEmpty() && dialogs.messages.isEmpty());
 }
 
 TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)
@@ -84,16 +85,22 @@ TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)
     EXPECT_TRUE(window->optLokacija[0]->isChecked());
     // Only the hour step, which is written back on every change, joins the stored key.
     EXPECT_EQ(QSettings(inst.settings->location(), QSettings::IniFormat).allKeys(),
-              QStringList({QStringLiteral("Setting/VrijemeAutoDownloadaNovihVerz"), QStringLiteral("Settings/UpdateLok23N")}));
+              QStringList({QStringLiteral("Setting/VrijemeAutoDownloadaNovihVerz"),
+                           QStringLiteral("Settings/UpdateLok23N")}));
 }
 
-TEST_F(WindowFixture, CloseBoxWritesTheClosingLineAndExitButtonDoesNot)
+TEST_F(WindowFixture, FreshInstallationStartsWithTheDesignLookAndCloseBoxWritesTheClosingLine)
 {
     open();
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(203, 218, 217));
+    EXPECT_TRUE(window->optLokacija[2]->isChecked() && window->optLokacijaProbna[2]->isChecked());
+    EXPECT_EQ(window->numVrijemeDownloada->maximum(), 23);
+
     window->close();
     EXPECT_EQ(inst.journal().value(inst.journal().size() - 1),
               QStringLiteral("*************************** KRAJ PROGRAMA **********************************"));
 
+    // The exit button ends the program without it.
     TestInstallation other;
     frmLiveUpdate second(other.platform, *other.settings, dialogs);
     second.Form_Load();
@@ -105,65 +112,39 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
 {
     open();
     window->show();
-    const auto leave = [this](QLineEdit* box, const QString& typed) {
-        box->setFocus();
-        QApplication::processEvents();
-        box->selectAll();
-        box->insert(typed); // through the editor, as typing does
-        Q_EMIT box->textEdited(box->text());
-        window->cmdVerzija->setFocus();
-        QApplication::processEvents();
-    };
-    const auto stored = [this](const QString& key) { return inst.settings->read(QStringLiteral("Settings"), key); };
-
-    // An empty folder box reports and offers the chooser; the folder of the chosen
+    // An empty folder box left reports and offers the chooser; the folder of the chosen
     // file, with its separator, is taken.
     dialogs.file = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/Verzije.txt"));
-    leave(window->txtLokacija[0], QString());
+    QLineEdit* box = window->txtLokacija[0];
+    box->setFocus();
+    QApplication::processEvents();
+    box->selectAll();
+    box->del(); // through the editor, as typing does
+    Q_EMIT box->textEdited(box->text());
+    window->cmdVerzija->setFocus();
+    QApplication::processEvents();
     const QString chosen = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/"));
     EXPECT_EQ(dialogs.messages, QStringList({QStringLiteral("Ne postoji direktorija:  Postavite je!")}));
-    EXPECT_EQ(dialogs.requests, 1);
-    EXPECT_EQ(window->txtLokacija[0]->text(), chosen);
-    EXPECT_EQ(stored(QStringLiteral("UpdateLokDir23")), chosen);
-
-    // A typed folder that exists is taken without a box.
-    const QString typed = QDir::toNativeSeparators(inst.root()) + QDir::separator();
-    window->SSTab1->setCurrentIndex(4);
-    leave(window->txtLokacija[2], typed);
-    EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(stored(QStringLiteral("UpdateLokDir23Probna")), typed);
+    EXPECT_EQ(box->text(), chosen);
+    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23")), chosen);
 
     window->optLokacijaProbna[0]->click();
-    EXPECT_EQ(stored(QStringLiteral("UpdateLok23NProbna")), QStringLiteral("0"));
-    // The hour step goes to a section of its own.
-    window->numVrijemeDownloada->setValue(5);
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Setting"), QStringLiteral("VrijemeAutoDownloadaNovihVerz")), QStringLiteral("5"));
-    EXPECT_FALSE(inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("VrijemeAutoDownloadaNovihVerz")));
+    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23NProbna")),
+              QStringLiteral("0"));
 }
 
-TEST_F(WindowFixture, ProgressBarCoversTheCheckButton)
+TEST_F(WindowFixture, ProgressBarTakesMoreBytesThanAnIntHolds)
 {
     open();
-    window->show();
-    window->showProgress(0, 5.0e9); // more bytes than an int holds
-    EXPECT_TRUE(window->progBar->isVisible());
-    EXPECT_EQ(window->progBar->geometry(), window->cmdVerzija->geometry());
+    window->showProgress(0, 5.0e9);
     window->setProgress(2.5e9);
     EXPECT_EQ(window->progBar->value(), window->progBar->maximum() / 2);
-    window->hideProgress();
-    EXPECT_FALSE(window->progBar->isVisible());
 }
 
 TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
 {
-    const QString share = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno")) + QDir::separator();
-    QDir().mkpath(share);
-    auto publish = [&](const QByteArray& manifest) {
-        QFile f(share + QStringLiteral("Verzije.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(manifest);
-    };
-    publish("Racuni.exe;23;1;5;110;210;\r\n");
+    const QString share = QDir::toNativeSeparators(inst.path(QStringLiteral("dijeljeno/")));
+    inst.write(QStringLiteral("dijeljeno/Verzije.txt"), "Racuni.exe;23;1;5;110;210;\r\n");
     inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
     inst.write(QStringLiteral("Racuni.exe"), "program");
     inst.write(QStringLiteral("TeamViewerQS.exe"), "remote support");
@@ -175,7 +156,6 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(inst.read(QStringLiteral("Update/Verzije.txt")), QByteArray("Racuni.exe;23;1;5;110;210;\r\n"));
-    EXPECT_FALSE(window->state().manifestFailed);
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
 
@@ -185,7 +165,7 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     window->cmdVerzija->click();
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(dialogs.messages.size(), 1);
-    publish("Racuni.exe;23;1;4;100;200;\r\n");
+    inst.write(QStringLiteral("dijeljeno/Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
     window->cmdVerzija->click();
     EXPECT_FALSE(window->cmdDownloadAndUpdate->isEnabled());
 
@@ -206,13 +186,15 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
     window->state().sources.primaryServer = server.hostAndPort();
     window->state().sources.useChilkat = false;
 
-    std::vector<bool> availableDuringCheck;
+    int probes = 0;
+    int available = 0;
     QTimer probe;
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        availableDuringCheck.push_back(window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
-                                       window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
-                                       window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled());
+        ++probes;
+        available += window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
+                     window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
+                     window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled();
         // The close box is refused while the command runs.
         window->close();
     });
@@ -220,12 +202,10 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
     window->cmdVerzija->click();
     probe.stop();
 
-    ASSERT_FALSE(availableDuringCheck.empty());
-    EXPECT_TRUE(std::none_of(availableDuringCheck.begin(), availableDuringCheck.end(), [](bool b) { return b; }));
+    ASSERT_GT(probes, 0);
+    EXPECT_EQ(available, 0);
     EXPECT_FALSE(inst.journal().join('\n').contains(QStringLiteral("KRAJ PROGRAMA")));
-    EXPECT_TRUE(window->cmdVerzija->isEnabled());
-    EXPECT_TRUE(window->fraLokacija->isEnabled());
+    EXPECT_TRUE(window->cmdVerzija->isEnabled() && window->fraLokacija->isEnabled());
     // The plan found a newer revision: the update button is available.
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
-    EXPECT_EQ(window->fgAžuriranja->rowCount(), 2);
 }

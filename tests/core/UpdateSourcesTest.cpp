@@ -6,34 +6,31 @@ using namespace tarvino;
 
 TEST(UpdateSources, BaseAddressForEveryChannelOptionAndEngine)
 {
-    struct Case {
+    const struct {
         const char* name;
         bool trial;
         int regularOption;
         int trialOption;
         Engine engine;
-        const char* expected;
+        const char* server; // followed by the release folder
+    } cases[] = {
+        {"regular primary", false, 2, 0, Engine::Component, "https://prvi.test"},
+        {"regular primary, transfer control", false, 2, 0, Engine::TransferControl, "http://prvi.test"},
+        {"regular secondary", false, 0, 2, Engine::Component, "https://drugi.test"},
+        {"regular network folder: the secondary", false, 1, 2, Engine::TransferControl, "http://drugi.test"},
+        {"trial primary", true, 0, 2, Engine::Component, "https://prvi.test"},
+        {"trial secondary, any regular option", true, 2, 0, Engine::Component, "https://drugi.test"},
+        {"trial network folder: the secondary", true, 2, 1, Engine::TransferControl, "http://drugi.test"},
     };
-    const Case cases[] = {
-        {"regular primary component", false, 2, 0, Engine::Component, "https://prvi.test/download/Verzija23/"},
-        {"regular primary transfer", false, 2, 0, Engine::TransferControl, "http://prvi.test/download/Verzija23/"},
-        {"regular secondary", false, 0, 2, Engine::Component, "https://drugi.test/download/Verzija23/"},
-        {"regular network folder uses the secondary", false, 1, 2, Engine::TransferControl,
-         "http://drugi.test/download/Verzija23/"},
-        {"trial primary", true, 0, 2, Engine::Component, "https://prvi.test/download/Verzija23/Probna/"},
-        {"trial secondary whatever the regular group", true, 2, 0, Engine::Component,
-         "https://drugi.test/download/Verzija23/Probna/"},
-        {"trial network folder uses the secondary", true, 2, 1, Engine::TransferControl,
-         "http://drugi.test/download/Verzija23/Probna/"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         AppState state;
         state.trialRun = c.trial;
         state.sources.regularOption = c.regularOption;
         state.sources.trialOption = c.trialOption;
         state.sources.primaryServer = QStringLiteral("prvi.test");
         state.sources.secondaryServer = QStringLiteral("drugi.test");
-        EXPECT_EQ(chosenBaseAddress(state, c.engine), QString::fromLatin1(c.expected)) << c.name;
+        const QString folder = QStringLiteral("/download/Verzija23/") + (c.trial ? "Probna/" : "");
+        EXPECT_EQ(chosenBaseAddress(state, c.engine), QLatin1String(c.server) + folder) << c.name;
     }
 }
 
@@ -42,10 +39,11 @@ TEST(UpdateSources, OptionCaptionsNameTheHttpsAddressWithoutItsSlash)
     SourceSettings s;
     s.primaryServer = QStringLiteral("prvi.test:8443");
     s.secondaryServer = QStringLiteral("drugi.test");
-    EXPECT_EQ(sourceOptionCaption(s, Channel::Regular, 0), QStringLiteral("Internet (https://drugi.test/download/Verzija23)"));
-    EXPECT_EQ(sourceOptionCaption(s, Channel::Regular, 1), QStringLiteral("Sa mrežne lokacije"));
-    EXPECT_EQ(sourceOptionCaption(s, Channel::Regular, 2),
-              QStringLiteral("Internet (https://prvi.test:8443/download/Verzija23) - preferirani (najbrži) način sa interneta"));
+    const auto regular = [&](int index) { return sourceOptionCaption(s, Channel::Regular, index); };
+    EXPECT_EQ(regular(0), QStringLiteral("Internet (https://drugi.test/download/Verzija23)"));
+    EXPECT_EQ(regular(1), QStringLiteral("Sa mrežne lokacije"));
+    EXPECT_EQ(regular(2), QStringLiteral("Internet (https://prvi.test:8443/download/Verzija23) - preferirani "
+                                         "(najbrži) način sa interneta"));
     EXPECT_EQ(sourceOptionCaption(s, Channel::Trial, 0),
               QStringLiteral("Internet (https://drugi.test/download/Verzija23/Probna)"));
 }

@@ -9,10 +9,8 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
 
@@ -22,7 +20,10 @@ namespace tarvino::test {
 /// written when each box came up, so a test can tell the line came first.
 class JournalledWindow final : public ForwardingWindow {
 public:
-    JournalledWindow(RecordingWindow& inner, const TestInstallation& inst) : ForwardingWindow(inner), m_inst(inst) {}
+    JournalledWindow(RecordingWindow& inner, const TestInstallation& inst)
+        : ForwardingWindow(inner), m_inst(inst)
+    {
+    }
 
     void message(const QString& text, Icon icon, const QString& title = {}) override
     {
@@ -51,7 +52,8 @@ private:
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::optional<QByteArray>& value)
-        : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+        : m_name(name),
+          m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
     {
         value ? qputenv(name, *value) : qunsetenv(name);
     }
@@ -65,7 +67,7 @@ private:
 /// The report designer's values go beside a settings store of the test's own.
 struct OwnConfigHome {
     QTemporaryDir config;
-    ScopedEnv env {"XDG_CONFIG_HOME", config.path().toUtf8()};
+    ScopedEnv env{"XDG_CONFIG_HOME", config.path().toUtf8()};
 };
 
 /// Writes a file in a folder (a full folder path ending in the separator).
@@ -107,16 +109,23 @@ public:
         setExecutable(true);
     }
 
-    void setExecutable(bool yes) { ::chmod(QFile::encodeName(m_folder + kTool).constData(), yes ? 0755 : 0644); }
+    void setExecutable(bool yes)
+    {
+        ::chmod(QFile::encodeName(m_folder + kTool).constData(), yes ? 0755 : 0644);
+    }
     /// The tool can be started `times` more times in all, then it is missing.
-    void missingAfter(int times) { put(m_folder, kTool + QStringLiteral(".limit"), QByteArray::number(times)); }
+    void missingAfter(int times)
+    {
+        put(m_folder, kTool + QStringLiteral(".limit"), QByteArray::number(times));
+    }
     /// Keeps every call of the tool running until released.
     void hold() { put(m_folder, kTool + QStringLiteral(".hold"), {}); }
     void release() { QFile::remove(m_folder + kTool + QStringLiteral(".hold")); }
     /// The arguments of every call so far, one line per call.
     QStringList calls() const
     {
-        return QString::fromUtf8(get(m_folder, kRecord).value_or(QByteArray())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(get(m_folder, kRecord).value_or(QByteArray()))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     /// The calls that unregister and then register the component at `path`.
     static QStringList unregisteredThenRegistered(const QString& path)
@@ -137,11 +146,11 @@ class InstallFixture : public ::testing::Test {
 public:
     InstallFixture()
         : tool(inst.root() + QStringLiteral("/bin")),
-          window(inst.window, inst),
-          ctx {inst.state, window, inst.platform, *inst.settings}
+          window(inst.window, inst), ctx{inst.state, window, inst.platform, *inst.settings}
     {
         QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
-        inst.platform.fakeSystem.env["WinDir"] = native(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Windows")));
+        inst.platform.fakeSystem.env["WinDir"] =
+            native(QDir::toNativeSeparators(inst.root() + QStringLiteral("/Windows")));
         IzvediDirektorije(inst.ctx);
         QDir().mkpath(inst.state.scriptsFolder);
     }
@@ -163,7 +172,7 @@ public:
 
 private:
     int m_rows = 0;
-    ScopedEnv m_noDisplay {"DISPLAY", std::nullopt};
+    ScopedEnv m_noDisplay{"DISPLAY", std::nullopt};
 };
 
 } // namespace tarvino::test

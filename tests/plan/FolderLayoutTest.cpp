@@ -7,54 +7,44 @@
 using namespace tarvino;
 using namespace tarvino::test;
 
+// The end-to-end runs place every kind of file without WinDir and from a program folder without its
+// final separator; here the other forms.
 TEST(FolderLayout, FoldersFollowTheProgramFolderAndEndInTheSeparator)
 {
     TestInstallation inst;
+    const QString in = inst.folder();
     const QString sep = separator();
-    for (const QString& programFolder : {inst.folder(), inst.folder().chopped(1)}) {
-        inst.state.programFolder = programFolder;
-        inst.platform.fakeSystem.env["WinDir"] = std::string("/opt/win");
-        IzvediDirektorije(inst.ctx);
-        EXPECT_EQ(inst.state.installFolder, inst.folder());
-        EXPECT_EQ(inst.state.updateFolder, inst.folder() + "Update" + sep);
-        EXPECT_EQ(inst.state.backupFolder, inst.folder() + "UpdateBackup" + sep);
-        EXPECT_EQ(inst.state.scriptsFolder, inst.folder() + "Skrite za izmjenu baze" + sep);
-        EXPECT_EQ(inst.state.helpFolder, "/opt/win" + sep + "Help" + sep);
-    }
-
-    // Without WinDir the help files live beside the programs.
-    inst.platform.fakeSystem.env["WinDir"] = std::nullopt;
+    inst.state.programFolder = in;
+    inst.platform.fakeSystem.env["WinDir"] = std::string("/opt/win");
     IzvediDirektorije(inst.ctx);
-    EXPECT_EQ(inst.state.helpFolder, inst.folder() + "Help" + sep);
+    EXPECT_EQ((QStringList {inst.state.installFolder, inst.state.updateFolder, inst.state.backupFolder,
+                            inst.state.scriptsFolder, inst.state.helpFolder}),
+              (QStringList {in, in + "Update" + sep, in + "UpdateBackup" + sep,
+                            in + "Skrite za izmjenu baze" + sep, "/opt/win" + sep + "Help" + sep}));
 }
 
 TEST(FolderLayout, OnlyTheExactComputerNameGetsTheFixedFolder)
 {
     TestInstallation inst;
-    inst.platform.fakeSystem.name = std::string("TROVATOSH");
-    IzvediDirektorije(inst.ctx);
-    EXPECT_EQ(inst.state.installFolder, QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\"));
-
-    inst.platform.fakeSystem.name = std::string("Trovatosh");
-    IzvediDirektorije(inst.ctx);
-    EXPECT_EQ(inst.state.installFolder, inst.folder());
+    const QString fixed = QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\");
+    const std::vector<std::pair<std::optional<std::string>, QString>> cases {
+        {"TROVATOSH", fixed}, {"Trovatosh", inst.folder()}, {std::nullopt, inst.folder()}};
+    for (const auto& [name, expected] : cases) {
+        inst.platform.fakeSystem.name = name;
+        IzvediDirektorije(inst.ctx);
+        EXPECT_EQ(inst.state.installFolder, expected) << name.value_or("no name");
+    }
 }
 
-TEST(FolderLayout, PackedNamesReplaceOnlyLowerCaseCAndZWithCaron)
+TEST(FolderLayout, PackedNamesAndColumnValues)
 {
-    EXPECT_EQ(packedName(QStringLiteral("Računi.exe")), QStringLiteral("Racuni.7z"));
-    EXPECT_EQ(packedName(QStringLiteral("Obračun plaža.dll")), QStringLiteral("Obracun plaza.7z"));
-    EXPECT_EQ(packedName(QStringLiteral("ČŽćšđ.ocx")), QStringLiteral("ČŽćšđ.7z"));
-    EXPECT_EQ(packedName(QStringLiteral("Pomoć.chm")), QStringLiteral("Pomoć.7z"));
-}
-
-TEST(FolderLayout, ColumnsReadAsTheirLeadingNumber)
-{
-    EXPECT_DOUBLE_EQ(columnValue(QStringLiteral("2.5")), 2.5);
-    EXPECT_DOUBLE_EQ(columnValue(QStringLiteral("abc")), 0);
-    EXPECT_DOUBLE_EQ(columnValue(QString()), 0);
-    EXPECT_DOUBLE_EQ(columnValue(QStringLiteral("12abc")), 12);
-    EXPECT_EQ(columnBytes(QStringLiteral("  1234  ")), 1234);
-    // Sizes beyond 32 bits stay exact.
-    EXPECT_EQ(columnBytes(QStringLiteral("5000000000")), 5000000000LL);
+    // Only lower-case c and z with caron are replaced.
+    EXPECT_EQ((QStringList {packedName(QStringLiteral("Obračun plaža.dll")),
+                            packedName(QStringLiteral("ČŽćšđ.ocx"))}),
+              (QStringList {QStringLiteral("Obracun plaza.7z"), QStringLiteral("ČŽćšđ.7z")}));
+    // A column reads as its leading number; sizes beyond 32 bits stay exact.
+    EXPECT_EQ((std::vector<double> {columnValue(QStringLiteral("2.5")), columnValue(QStringLiteral("abc")),
+                                    columnValue(QString()), columnValue(QStringLiteral("12abc"))}),
+              (std::vector<double> {2.5, 0, 0, 12}));
+    EXPECT_EQ(columnBytes(QStringLiteral("  5000000000  ")), 5000000000LL);
 }

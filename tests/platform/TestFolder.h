@@ -11,30 +11,17 @@
 
 namespace tarvino::test {
 
-inline std::string utf8(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-inline std::filesystem::path fromUtf8(const std::string& text)
-{
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
 class TestFolder {
 public:
     explicit TestFolder(platform::FileSystem& files) : m_files(files)
     {
         std::random_device random;
-        const auto base = std::filesystem::temp_directory_path();
-        for (;;) {
-            const auto candidate = base / ("tarvino-platform-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate)) {
-                m_path = utf8(candidate.lexically_normal());
-                break;
-            }
-        }
+        std::filesystem::path made;
+        do
+            made = std::filesystem::temp_directory_path() / ("tarvino-platform-" + std::to_string(random()));
+        while (!std::filesystem::create_directory(made));
+        const std::u8string text = made.lexically_normal().u8string();
+        m_path.assign(text.begin(), text.end());
     }
     ~TestFolder() { m_files.removeFolder(m_path); }
     TestFolder(const TestFolder&) = delete;
@@ -65,7 +52,7 @@ public:
     static void makeReadOnly(const std::string& path)
     {
         using std::filesystem::perms;
-        std::filesystem::permissions(fromUtf8(path),
+        std::filesystem::permissions(std::u8string(path.begin(), path.end()),
                                      perms::owner_write | perms::group_write | perms::others_write,
                                      std::filesystem::perm_options::remove);
     }

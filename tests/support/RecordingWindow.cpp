@@ -34,9 +34,8 @@ QString RecordingWindow::status(Panel panel) const
     return it == panels.end() ? QString() : it->second;
 }
 
-void RecordingWindow::showProgress(double minimum, double maximum)
+void RecordingWindow::showProgress(double, double maximum)
 {
-    progressMinimum = minimum;
     progressMaximum = maximum;
     progressValue = 0;
     progressVisible = true;

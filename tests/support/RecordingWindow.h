@@ -39,7 +39,7 @@ public:
     void showPlan(const std::vector<PlanGridRow>& rows) override { plan = rows; }
     void markPlanRow(const QString& name, int stage) override;
     void setUpdateEnabled(bool enabled) override { updateEnabled = enabled; }
-    void showFolderText(int index, const QString& text) override { folderTexts[index] = text; }
+    void showFolderText(int, const QString&) override {}
     void startTransferTimer() override { transferTimerRunning = true; }
     void stopTransferTimer() override { transferTimerRunning = false; }
     void setTransferTime(const QString& text) override { transferTimeText = text; }
@@ -60,14 +60,12 @@ public:
     QString actionPane;
     QString errorPane;
     bool progressVisible = false;
-    double progressMinimum = 0;
     double progressMaximum = 0;
     double progressValue = 0;
     int tab = 0;
     std::vector<PlanGridRow> plan;
     std::vector<std::pair<QString, int>> marks;
     std::optional<bool> updateEnabled;
-    std::map<int, QString> folderTexts;
     bool transferTimerRunning = false;
     QString transferTimeText;
     int eventRounds = 0;

@@ -1,6 +1,5 @@
 #include "TestInstallation.h"
 
-#include "core/Journal.h"
 #include "core/Text.h"
 
 #include <QDir>
@@ -52,23 +51,13 @@ bool TestInstallation::exists(const QString& relative) const
     return QFileInfo::exists(path(relative));
 }
 
-QByteArray TestInstallation::journalBytes() const
-{
-    QFile f(journalPath(state));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QStringList TestInstallation::journal() const
 {
     // Every entry starts with the date and the time (hours, minutes, seconds, maybe AM/PM).
     static const QRegularExpression stamp(QStringLiteral("^.*?\\d{1,2}:\\d{2}:\\d{2}( ?[AP]M)? "));
     QStringList lines;
-    const QString text = fromAnsi(journalBytes());
-    for (QString line : text.split(CRLF)) {
-        if (line.isEmpty())
-            continue;
+    for (QString line : fromAnsi(read(QStringLiteral("Update/Update.log"))).split(CRLF, Qt::SkipEmptyParts))
         lines << line.remove(stamp);
-    }
     return lines;
 }
 

@@ -37,8 +37,6 @@ public:
 
     /// The journal's lines without date and time, in order.
     QStringList journal() const;
-    /// The journal file's bytes as they are.
-    QByteArray journalBytes() const;
 
     TestPlatform platform;
     RecordingWindow window;

@@ -1,8 +1,8 @@
 #include "transfer/FileFetcher.h"
 
+#include "ForwardingWindow.h"
 #include "TestCertificates.h"
 #include "TestHttpServer.h"
-#include "ForwardingWindow.h"
 #include "TestInstallation.h"
 
 #include <QDir>
@@ -81,9 +81,7 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOption)
                           {true, true, PrimaryServer, NetworkFolder, false},
                           {false, true, PrimaryServer, NetworkFolder, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << (c.chilkat ? "component" : "transfer control") << ", trial " << c.trial
-                     << ", options " << c.regularOption << "/" << c.trialOption);
+        SCOPED_TRACE(testing::Message() << c.chilkat << c.trial << c.regularOption << c.trialOption);
         Site site(c.chilkat);
         site.inst.state.trialRun = c.trial;
         site.inst.state.sources.regularOption = c.regularOption;
@@ -93,9 +91,8 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOption)
         chosen.serve(path, "manifest");
 
         EXPECT_TRUE(site.fetch(QStringLiteral("Verzije.txt")));
-
+        // The journal names the server that answered; the other one saw nothing.
         EXPECT_EQ(site.primary.requests + site.secondary.requests, QStringList{path});
-        EXPECT_EQ(chosen.requests.size(), 1);
         EXPECT_EQ(chosen.tlsConnections, c.chilkat ? 1 : 0);
         const QString scheme = c.chilkat ? QStringLiteral("https://") : QStringLiteral("http://");
         EXPECT_EQ(site.inst.journal(),
@@ -116,13 +113,11 @@ TEST(FileFetcher, BodiesAndNamesArriveByteForByte)
         site.primary.serve(kRegular + QStringLiteral("prazan.txt"), QByteArray());
         site.inst.write(QStringLiteral("Update/kraci.7z"), QByteArray(1000, 'o'));
 
-        EXPECT_TRUE(site.fetch(odd));
-        EXPECT_EQ(site.stored(odd), QByteArray("x"));
+        EXPECT_TRUE(site.fetch(odd) && site.fetch(QStringLiteral("kraci.7z")));
+        EXPECT_EQ(site.stored(odd) + site.stored(QStringLiteral("kraci.7z")), QByteArray("xabc"));
         const QByteArray raw = site.primary.rawTargets.value(0);
         EXPECT_TRUE(raw.contains("Obra%C4%8Dun%20") && raw.contains("%23") && raw.contains("%2520"))
             << raw.data();
-        EXPECT_TRUE(site.fetch(QStringLiteral("kraci.7z")));
-        EXPECT_EQ(site.stored(QStringLiteral("kraci.7z")), QByteArray("abc"));
 
         // An empty body: the component stores an empty file, the transfer control has nothing to store.
         EXPECT_EQ(site.fetch(QStringLiteral("prazan.txt")), chilkat);
@@ -130,9 +125,10 @@ TEST(FileFetcher, BodiesAndNamesArriveByteForByte)
                   chilkat ? QStringLiteral("Uspješan download: prazan.txt")
                           : QStringLiteral("Ništa nije primljeno (dužina 0). Download: prazan.txt"));
         EXPECT_TRUE(site.inst.window.messages.empty());
-        EXPECT_EQ(site.updateFiles().contains(QStringLiteral("prazan.txt")), chilkat);
-        EXPECT_EQ(site.updateFiles().size(),
-                  chilkat ? 4 : 3); // the journal and the stored files, nothing else
+        // The journal and the stored files, nothing else.
+        EXPECT_EQ(site.updateFiles().join(QLatin1Char(' ')),
+                  QStringLiteral("Obračun plaća ž #2%20.7z Update.log kraci.7z") +
+                      (chilkat ? QStringLiteral(" prazan.txt") : QString()));
     }
 }
 
@@ -198,9 +194,6 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
             EXPECT_EQ(site.inst.journal().last(),
                       raised ? reason : QStringLiteral("Greška: Download: Racuni.7z ") + reason);
             EXPECT_EQ(site.inst.window.messageTexts(), raised ? QStringList{reason} : QStringList{});
-            if (raised && !site.inst.window.messages.empty()) {
-                EXPECT_EQ(site.inst.window.messages[0].icon, Icon::Exclamation);
-            }
             EXPECT_EQ(site.stored(QStringLiteral("Racuni.7z")), QByteArray("old"));
             EXPECT_EQ(site.updateFiles(),
                       (QStringList{QStringLiteral("Racuni.7z"), QStringLiteral("Update.log")}));
@@ -218,9 +211,7 @@ TEST(FileFetcher, CertificateMustComeFromATrustedAuthority)
     EXPECT_FALSE(site.fetch(QStringLiteral("Verzije.txt")));
     const QString refused = site.inst.state.currentMessage;
     EXPECT_TRUE(refused.startsWith(kRaisedHead + QStringLiteral("Verzije.txt "))) << refused.toStdString();
-    EXPECT_EQ(site.inst.window.messageTexts(), QStringList{refused});
-    EXPECT_TRUE(site.primary.requests.isEmpty());
-    EXPECT_FALSE(site.inst.exists(QStringLiteral("Update/Verzije.txt")));
+    EXPECT_TRUE(site.primary.requests.isEmpty() && !site.inst.exists(QStringLiteral("Update/Verzije.txt")));
 
     // The authority named by the setting is trusted on top of the system's own.
     site.inst.state.sources.extraAuthorities = TestCertificates::instance().authorityPath;
@@ -239,7 +230,7 @@ TEST(FileFetcher, StatusPanelTwoFollowsTheTransfer)
         site.primary.setChunkSize(256 * 1024);
         site.primary.setChunkPause(30ms);
         PanelTwoLog window(site.inst.window);
-        Context ctx {site.inst.state, window, site.inst.platform, *site.inst.settings};
+        Context ctx{site.inst.state, window, site.inst.platform, *site.inst.settings};
 
         EXPECT_TRUE(DownFile(ctx, QStringLiteral("Veliki.7z"), site.target));
         EXPECT_EQ(site.stored(QStringLiteral("Veliki.7z")), big);
