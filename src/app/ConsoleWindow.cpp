@@ -6,12 +6,6 @@
 #include <ostream>
 #include <string>
 
-#ifdef _WIN32
-#include <io.h>
-#include <stdio.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace tarvino {
 namespace {
@@ -41,15 +35,6 @@ QString oneLine(const QString& text)
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return line;
-}
-
-bool stdinIsTerminal()
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
-#else
-    return isatty(STDIN_FILENO) != 0;
-#endif
 }
 
 ConsoleWindow::ConsoleWindow(std::ostream& err, std::istream& in, bool terminal, std::optional<Answer> preset)

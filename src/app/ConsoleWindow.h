@@ -71,7 +71,4 @@ private:
 /// A box's text on one line: every line break becomes a blank.
 QString oneLine(const QString& text);
 
-/// Whether standard input is a terminal.
-bool stdinIsTerminal();
-
 } // namespace tarvino

@@ -15,9 +15,11 @@ int main(int argc, char* argv[])
     if (argc > 1) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("TarvinoLiveUpdate23"));
+        tarvino::platform::attachParentConsole();
         auto platform = tarvino::platform::createNativePlatform();
         auto settings = tarvino::SettingsStore::openUserStore();
-        const tarvino::ConsoleStreams console {std::cout, std::cerr, std::cin, tarvino::stdinIsTerminal()};
+        const tarvino::ConsoleStreams console {std::cout, std::cerr, std::cin,
+                                               tarvino::platform::stdinIsTerminal()};
         return tarvino::runUnattended(QCoreApplication::arguments().mid(1), *platform, *settings, console);
     }
 

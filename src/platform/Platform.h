@@ -169,4 +169,12 @@ std::unique_ptr<Platform> createNativePlatform();
 /// Native path separator, the one folder texts end in.
 char pathSeparator();
 
+/// Gives a program without a console of its own (a windowed program on Windows) the
+/// console it was started from for its standard streams, where they are not redirected
+/// already, so that an unattended run started from a prompt prints there. Elsewhere a no-op.
+void attachParentConsole();
+
+/// Whether standard input is a terminal an operator can type into.
+bool stdinIsTerminal();
+
 } // namespace tarvino::platform

@@ -1,25 +1,19 @@
 // Whole runs of the built program, copied into a sample installation, against nginx
 // on 127.0.0.1 serving the sample releases over http and https.
+#include "Harness.h"
 #include "TestCertificates.h"
 #include "core/Text.h"
 #include "plan/FolderLayout.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <pwd.h>
-#include <unistd.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -32,210 +26,7 @@ const QString kProgramName = QStringLiteral("TarvinoLiveUpdate23");
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 
-using Files = QMap<QString, QByteArray>;
 using Settings = QList<std::pair<QString, QString>>;
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-/// Every file below `folder` by its relative path, the tool's own work folder left out.
-Files snapshot(const QString& folder)
-{
-    Files files;
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString relative = QDir(folder).relativeFilePath(it.next());
-        if (!relative.startsWith(QStringLiteral("Update/")))
-            files.insert(relative, readAll(it.filePath()));
-    }
-    return files;
-}
-
-void expectSame(const Files& now, const Files& want)
-{
-    EXPECT_EQ(now.keys(), want.keys());
-    for (auto it = want.begin(); it != want.end(); ++it)
-        EXPECT_TRUE(now.value(it.key()) == it.value()) << it.key().toStdString() << " is not as expected";
-}
-
-/// Copies what `snapshot` sees: a work folder named Update stays behind.
-bool copyTree(const QString& from, const QString& to)
-{
-    const Files files = snapshot(from);
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!writeAll(to + it.key(), it.value()))
-            return false;
-        QFile(to + it.key()).setPermissions(QFileInfo(from + it.key()).permissions());
-    }
-    return true;
-}
-
-QString runOutput(const QString& program, const QStringList& arguments, bool* ok)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    *ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-          process.exitCode() == 0;
-    return QString::fromLocal8Bit(process.readAll());
-}
-
-/// The sample suite, written once for the whole program.
-const QString& sampleRoot()
-{
-    static QTemporaryDir dir;
-    static const QString root = [] {
-        bool ok = false;
-        const QString output =
-            runOutput(QStringLiteral(TARVINO_SAMPLE_RELEASE), {dir.path() + QStringLiteral("/s")}, &ok);
-        if (!ok)
-            ADD_FAILURE() << "sample release: " << output.toStdString();
-        return ok ? dir.path() + QStringLiteral("/s") : QString();
-    }();
-    return root;
-}
-
-/// What the release in `release` installs: each row unpacked (scripts and help files into
-/// folders of their own), its manifest and support program. The tool's own row is never
-/// installed by the tool itself.
-Files expectedAfter(const QString& release)
-{
-    static QMap<QString, Files> cache;
-    if (cache.contains(release))
-        return cache.value(release);
-    Files files;
-    QTemporaryDir unpacked;
-    const QString manifest = fromAnsi(readAll(release + kManifestFile));
-    for (const QString& line : manifest.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-        const QString name = line.section(QLatin1Char(';'), 0, 0);
-        const QString kind = extensionOf(name);
-        const QString installed = kind == QLatin1String("enc")
-                                      ? QStringLiteral("Skrite za izmjenu baze/") + name
-                                  : kind == QLatin1String("chm") ? QStringLiteral("Help/") + name
-                                                                 : name;
-        if (name == kProgramName + QStringLiteral(".exe"))
-            continue;
-        if (kind == QLatin1String("chm") || kind == QLatin1String("enc") || kind == QLatin1String("ocx")) {
-            files.insert(installed, readAll(release + packedName(name)));
-            continue;
-        }
-        bool ok = false;
-        const QString output = runOutput(QStringLiteral("7za"),
-                                         {QStringLiteral("e"), release + packedName(name),
-                                          QStringLiteral("-aoa"), QStringLiteral("-o") + unpacked.path()},
-                                         &ok);
-        EXPECT_TRUE(ok) << output.toStdString();
-        files.insert(installed, readAll(unpacked.path() + QLatin1Char('/') + name));
-    }
-    for (const QString& name : {kManifestFile, kRemoteSupportProgram})
-        files.insert(name, readAll(release + name));
-    cache.insert(release, files);
-    return files;
-}
-
-/// nginx on two free loopback ports (http and https) serving one www folder, run in
-/// the foreground as a child of the test so that it ends with the test.
-class Nginx {
-public:
-    /// `extra`: more directives for both servers.
-    explicit Nginx(const QString& www, const QString& extra = {})
-    {
-        const TestCertificates& certificates = TestCertificates::instance();
-        error = certificates.error();
-        const QString dir = m_dir.path() + QLatin1Char('/');
-        QDir().mkpath(dir + QStringLiteral("temp"));
-        QString conf =
-            QStringLiteral(R"(daemon off; worker_processes 1; pid %1nginx.pid; error_log %1error.log;
-events { worker_connections 64; }
-http {
-  access_log off; default_type application/octet-stream;
-  client_body_temp_path %1temp/body; proxy_temp_path %1temp/proxy; fastcgi_temp_path %1temp/fastcgi;
-  uwsgi_temp_path %1temp/uwsgi; scgi_temp_path %1temp/scgi;
-  server { listen 127.0.0.1:%2; root %4; %5 }
-  server { listen 127.0.0.1:%3 ssl; ssl_certificate %6; ssl_certificate_key %7; root %4; %5 }
-}
-)");
-        // Workers of a server started by root would run as an account that cannot read the test's folders.
-        if (::geteuid() == 0)
-            conf.prepend(QStringLiteral("user %1 %2;\n")
-                             .arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name),
-                                  QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name)));
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        // A port found free can be taken before nginx binds it: try again with others.
-        for (int attempt = 0; attempt < 5 && certificates.ok() && !running; ++attempt) {
-            httpPort = freePort();
-            httpsPort = freePort();
-            writeAll(dir + QStringLiteral("nginx.conf"),
-                     conf.arg(dir, QString::number(httpPort), QString::number(httpsPort), www, extra,
-                              certificates.serverCertificatePath, certificates.serverKeyPath)
-                         .toUtf8());
-            m_process.start(QStringLiteral("nginx"),
-                            {QStringLiteral("-p"), dir, QStringLiteral("-c"),
-                             dir + QStringLiteral("nginx.conf"), QStringLiteral("-e"),
-                             dir + QStringLiteral("error.log")});
-            running = m_process.waitForStarted(10000) && listening();
-            if (!running) {
-                error = m_process.errorString() + QLatin1Char(' ') +
-                        QString::fromLocal8Bit(m_process.readAll()) +
-                        QString::fromLocal8Bit(readAll(dir + QStringLiteral("error.log")));
-                stop();
-            }
-        }
-    }
-    ~Nginx() { stop(); }
-
-    /// Fast shutdown: open connections are closed at once.
-    void stop()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(10000))
-                m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-        running = false;
-    }
-
-    quint16 httpPort = 0;
-    quint16 httpsPort = 0;
-    bool running = false;
-    QString error;
-
-private:
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-
-    // Both ports accept, or nginx has ended (a port was taken); bounded by the waits.
-    bool listening()
-    {
-        for (int i = 0; i < 100; ++i) {
-            QTcpSocket http, https;
-            http.connectToHost(QHostAddress::LocalHost, httpPort);
-            https.connectToHost(QHostAddress::LocalHost, httpsPort);
-            if (http.waitForConnected(100) && https.waitForConnected(100))
-                return true;
-            if (m_process.waitForFinished(50))
-                return false;
-        }
-        return false;
-    }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
 
 struct RunResult {
     int status = -1;
@@ -307,7 +98,7 @@ public:
     /// The release's files over the old installation: nothing of the old lost, no leftovers of the run.
     void expectInstalled(const QString& release) const
     {
-        const Files released = expectedAfter(release);
+        const Files released = expectedAfter(release, fromAnsi);
         ASSERT_GT(released.size(), 10) << "the release's manifest was not read";
         Files want = before;
         want.insert(released);
@@ -315,18 +106,7 @@ public:
     }
 
     /// Each of `lines` lies within a journal line, in this order.
-    void expectJournal(const QStringList& lines) const
-    {
-        const QStringList all = journal();
-        qsizetype at = 0;
-        for (const QString& line : lines) {
-            while (at < all.size() && !all.at(at).contains(line))
-                ++at;
-            ASSERT_LT(at++, all.size())
-                << "not in the journal (in this order): " << line.toStdString() << "\n"
-                << all.join(QLatin1Char('\n')).toStdString();
-        }
-    }
+    void expectJournal(const QStringList& lines) const { expectInOrder(journal(), lines); }
 
 private:
     QTemporaryDir m_dir;

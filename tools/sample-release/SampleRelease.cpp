@@ -157,10 +157,14 @@ void writeFile(const QString& path, const QByteArray& bytes)
         throw Failure(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + file.errorString());
 }
 
-// Manifests are 8-bit text in the system's code page, as the tool reads them.
+// Manifests are 8-bit text in the workstation's code page: this system's, unless
+// another is asked for (windows-1250 for a Windows program with Croatian settings).
+QByteArray gCodePage;
+
 QByteArray manifestBytes(const QStringList& lines)
 {
-    QStringEncoder encoder(QStringConverter::System);
+    QStringEncoder encoder = gCodePage.isEmpty() ? QStringEncoder(QStringConverter::System)
+                                                 : QStringEncoder(gCodePage.constData());
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += encoder.encode(line + QStringLiteral("\r\n"));
@@ -305,6 +309,11 @@ int main(int argc, char* argv[])
                        "benchmarks (default: 0, the small sample)."),
         QStringLiteral("MiB"), QStringLiteral("0"));
     parser.addOption(sizeMiB);
+    const QCommandLineOption codePage(
+        QStringLiteral("code-page"),
+        QStringLiteral("Write the manifests in this code page, e.g. windows-1250 (default: the system's)."),
+        QStringLiteral("name"));
+    parser.addOption(codePage);
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("Folder to write the sample into."));
     if (!parser.parse(QCoreApplication::arguments())) {
         QTextStream(stderr) << parser.errorText() << "\n\n" << parser.helpText();
@@ -325,6 +334,11 @@ int main(int argc, char* argv[])
         return 2;
     }
     const std::int64_t extraBytes = std::int64_t {mib} << 20;
+    gCodePage = parser.value(codePage).toLatin1();
+    if (!gCodePage.isEmpty() && !QStringEncoder(gCodePage.constData()).isValid()) {
+        QTextStream(stderr) << "Unknown code page: " << parser.value(codePage) << '\n';
+        return 2;
+    }
 
     const QString output = QDir(positional.front()).absolutePath();
     if (!isEmptyOrAbsent(output)) {
