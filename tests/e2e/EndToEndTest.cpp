@@ -28,27 +28,18 @@ constexpr int kFailed = 1;
 
 using Settings = QList<std::pair<QString, QString>>;
 
-struct RunResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 /// A copy of the sample installation with the program in it, a settings store of its
 /// own and a stand-in for the registration tool on PATH.
-class Workstation {
+class NativeWorkstation : public Workstation {
 public:
-    Workstation()
+    NativeWorkstation() : Workstation(sampleRoot() + QStringLiteral("/install/"), fromAnsi)
     {
-        EXPECT_TRUE(copyTree(sampleRoot() + QStringLiteral("/install/"), folder));
         EXPECT_TRUE(QFile::copy(QStringLiteral(TARVINO_PROGRAM), folder + kProgramName));
         writeAll(path(QStringLiteral("bin/RegSvr32.exe")), "#!/bin/sh\nexit 0\n");
         QFile(path(QStringLiteral("bin/RegSvr32.exe")))
             .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         before = snapshot(folder);
     }
-
-    QString path(const QString& name) const { return m_dir.path() + QLatin1Char('/') + name; }
 
     /// The settings store: these values under [Settings], the automatic download off.
     void settings(const Settings& values) const
@@ -60,7 +51,7 @@ public:
         EXPECT_TRUE(writeAll(path(QStringLiteral("config/Tarvino/Tarvino.ini")), ini));
     }
 
-    /// Runs the program to its end; `meanwhile` acts while it runs.
+    /// Runs the program to its end, beyond its own 60 s limit for a transfer that receives nothing.
     RunResult run(const QStringList& arguments, const std::function<void()>& meanwhile = {}) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -69,51 +60,8 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("PATH"), path(QStringLiteral("bin:")) + env.value(QStringLiteral("PATH")));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(folder + kProgramName, arguments);
-        if (meanwhile)
-            meanwhile();
-        // Beyond the tool's own 60 s limit for a transfer that receives nothing.
-        if (!process.waitForFinished(90000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the program did not end within 90 seconds";
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return runToEnd(folder + kProgramName, arguments, env, decode, meanwhile);
     }
-
-    QStringList journal() const
-    {
-        return fromAnsi(readAll(folder + QStringLiteral("Update/Update.log")))
-            .split(CRLF, Qt::SkipEmptyParts);
-    }
-
-    /// The installation holds `want` byte for byte and nothing else.
-    void expectFiles(const Files& want) const { expectSame(snapshot(folder), want); }
-
-    /// The release's files over the old installation: nothing of the old lost, no leftovers of the run.
-    void expectInstalled(const QString& release) const
-    {
-        const Files released = expectedAfter(release, fromAnsi);
-        ASSERT_GT(released.size(), 10) << "the release's manifest was not read";
-        Files want = before;
-        want.insert(released);
-        expectFiles(want);
-    }
-
-    /// Each of `lines` lies within a journal line, in this order.
-    void expectJournal(const QStringList& lines) const { expectInOrder(journal(), lines); }
-
-private:
-    QTemporaryDir m_dir;
-
-public:
-    const QString folder = m_dir.path() + QStringLiteral("/install/");
-    Files before;
 };
 
 /// Both update servers on one port, with the engine given.
@@ -171,7 +119,7 @@ protected:
     }
 
     /// Runs an update that must install `release` byte for byte and journal `lines`.
-    static void expectUpdate(const Workstation& ws, const QStringList& arguments, const QString& release,
+    static void expectUpdate(const NativeWorkstation& ws, const QStringList& arguments, const QString& release,
                              const QStringList& lines)
     {
         const RunResult run = ws.run(arguments);
@@ -181,7 +129,7 @@ protected:
     }
 
     /// The installation stays as it was, the operator is told why, the run fails.
-    static void expectFailedSafely(const Workstation& ws, const RunResult& run, const QString& why)
+    static void expectFailedSafely(const NativeWorkstation& ws, const RunResult& run, const QString& why)
     {
         EXPECT_EQ(run.status, kFailed) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(why)) << run.err.toStdString();
@@ -205,7 +153,7 @@ protected:
 
 TEST_F(EndToEnd, CheckPrintsThePlanAndChangesNothing)
 {
-    Workstation ws;
+    NativeWorkstation ws;
     ws.settings(overHttp());
 
     const RunResult run = ws.run({QStringLiteral("--provjera")});
@@ -222,7 +170,7 @@ TEST_F(EndToEnd, CheckPrintsThePlanAndChangesNothing)
 
 TEST_F(EndToEnd, UpdateFromThePrimaryServerOverHttp)
 {
-    Workstation ws;
+    NativeWorkstation ws;
     ws.settings(overHttp());
     expectUpdate(ws, kUpdate, m_regular,
                  kPlanned + fetched(QStringLiteral("http://127.0.0.1:%1").arg(m_nginx->httpPort)) +
@@ -231,7 +179,7 @@ TEST_F(EndToEnd, UpdateFromThePrimaryServerOverHttp)
 
 TEST_F(EndToEnd, UpdateFromTheSecondaryServerOverHttpsWithTheExtraAuthority)
 {
-    Workstation ws;
+    NativeWorkstation ws;
     ws.settings(servers(m_nginx->httpsPort, true) +
                 Settings{{QStringLiteral("DodatniCA23"), TestCertificates::instance().authorityPath},
                          {QStringLiteral("UpdateLok23N"), QStringLiteral("0")}});
@@ -242,7 +190,7 @@ TEST_F(EndToEnd, UpdateFromTheSecondaryServerOverHttpsWithTheExtraAuthority)
 
 TEST_F(EndToEnd, UpdateOfTheTrialChannel)
 {
-    Workstation ws;
+    NativeWorkstation ws;
     ws.settings(overHttp());
     expectUpdate(
         ws, {QStringLiteral("--probno-azuriranje"), QStringLiteral("--da")},
@@ -256,7 +204,7 @@ TEST_F(EndToEnd, UpdateOfTheTrialChannel)
 
 TEST_F(EndToEnd, DistributionIntoAFolderThenUpdateOfAnotherInstallationFromIt)
 {
-    Workstation first;
+    NativeWorkstation first;
     const QString shared = first.path(QStringLiteral("distribucija/"));
     ASSERT_TRUE(QDir().mkpath(shared));
     first.settings(overHttp() + Settings{{QStringLiteral("UpdateLokDirMr23"), shared},
@@ -273,7 +221,7 @@ TEST_F(EndToEnd, DistributionIntoAFolderThenUpdateOfAnotherInstallationFromIt)
     expectSame(snapshot(shared), published);
 
     // From the folder alone: the servers named lead nowhere.
-    Workstation second;
+    NativeWorkstation second;
     second.settings(servers(9, false) + Settings{{QStringLiteral("UpdateLok23N"), QStringLiteral("1")},
                                                  {QStringLiteral("UpdateLokDir23"), shared}});
     expectUpdate(second, kUpdate, m_regular,
@@ -296,7 +244,7 @@ TEST_F(EndToEnd, TruncatedOrMissingArchiveOnTheServerFailsSafely)
         QFile archive(m_kasa);
         ASSERT_TRUE(remove ? archive.remove() : archive.resize(archive.size() / 2));
         ASSERT_NO_FATAL_FAILURE(serve(m_www));
-        Workstation ws;
+        NativeWorkstation ws;
         ws.settings(overHttp());
         expectFailedSafely(ws, ws.run(kUpdate), why);
     }
@@ -312,7 +260,7 @@ TEST_F(EndToEnd, ServerStoppedWhileAnArchiveIsOnItsWayFailsSafely)
     ASSERT_NO_FATAL_FAILURE(serve(m_www, QStringLiteral("location = /download/Verzija23/Kasa.7z { proxy_pass "
                                                         "http://127.0.0.1:%1; proxy_buffering off; }")
                                              .arg(upstream.serverPort())));
-    Workstation ws;
+    NativeWorkstation ws;
     ws.settings(overHttp());
 
     std::unique_ptr<QTcpSocket> request;

@@ -133,6 +133,44 @@ void expectInOrder(const QStringList& journal, const QStringList& lines)
     }
 }
 
+RunResult runToEnd(const QString& program, const QStringList& arguments, const QProcessEnvironment& env,
+                   Decode decode, const std::function<void()>& meanwhile, int limitMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (meanwhile)
+        meanwhile();
+    if (!process.waitForFinished(limitMs)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << program.toStdString() << " did not end within " << limitMs / 1000 << " seconds";
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            decode(process.readAllStandardOutput()), decode(process.readAllStandardError())};
+}
+
+Workstation::Workstation(const QString& install, Decode decode) : decode(decode)
+{
+    EXPECT_TRUE(copyTree(install, folder));
+    before = snapshot(folder);
+}
+
+QStringList Workstation::journal() const
+{
+    return decode(readAll(folder + QStringLiteral("Update/Update.log"))).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+void Workstation::expectInstalled(const QString& release) const
+{
+    const Files released = expectedAfter(release, decode);
+    ASSERT_GT(released.size(), 10) << "the release's manifest was not read";
+    Files want = before;
+    want.insert(released);
+    expectFiles(want);
+}
+
 Nginx::Nginx(const QString& www, const QString& extra)
 {
     const TestCertificates& certificates = TestCertificates::instance();
