@@ -1,5 +1,8 @@
-# Cross build of the Windows half with mingw-w64; the executables run under Wine.
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DTARVINO_PLATFORM_ONLY=ON
+# Cross build with mingw-w64; the executables run under Wine.
+#   the platform layer and its tests:
+#     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DTARVINO_PLATFORM_ONLY=ON
+#   the whole program against a Qt built for mingw-w64 (scripts/build-windows):
+#     ... -DTARVINO_QT_PREFIX=<that Qt> -DQT_HOST_PATH=/usr
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,8 +18,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Everything linked in, so that Wine needs no runtime DLLs from the build machine.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+if(TARVINO_QT_PREFIX)
+  # The program shares the C++ runtime DLLs that Qt's DLLs need and that ship beside it.
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TARVINO_QT_PREFIX})
+else()
+  # Everything linked in, so that Wine needs no runtime DLLs from the build machine.
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+endif()
 
 find_program(TARVINO_WINE NAMES wine wine64 wine-stable)
 if(TARVINO_WINE)

@@ -1,5 +1,6 @@
 #include "Harness.h"
 
+#include "QtPrinters.h"
 #include "TestCertificates.h"
 #include "plan/FolderLayout.h"
 
@@ -171,12 +172,17 @@ void Workstation::expectInstalled(const QString& release) const
     expectFiles(want);
 }
 
-Nginx::Nginx(const QString& www, const QString& extra)
+Nginx::Nginx(const QString& www, const QString& extra, bool sendAuthority)
 {
     const TestCertificates& certificates = TestCertificates::instance();
     error = certificates.error();
     const QString dir = m_dir.path() + QLatin1Char('/');
     QDir().mkpath(dir + QStringLiteral("temp"));
+    QString chain = certificates.serverCertificatePath;
+    if (sendAuthority) {
+        chain = dir + QStringLiteral("chain.pem");
+        writeAll(chain, readAll(certificates.serverCertificatePath) + readAll(certificates.authorityPath));
+    }
     QString conf = QStringLiteral(R"(daemon off; worker_processes 1; pid %1nginx.pid; error_log %1error.log;
 events { worker_connections 64; }
 http {
@@ -199,7 +205,7 @@ http {
         httpsPort = freePort();
         writeAll(dir + QStringLiteral("nginx.conf"),
                  conf.arg(dir, QString::number(httpPort), QString::number(httpsPort), www, extra,
-                          certificates.serverCertificatePath, certificates.serverKeyPath)
+                          chain, certificates.serverKeyPath)
                      .toUtf8());
         m_process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), dir, QStringLiteral("-c"),
                                                   dir + QStringLiteral("nginx.conf"), QStringLiteral("-e"),

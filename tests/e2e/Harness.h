@@ -76,8 +76,10 @@ public:
 /// the foreground as a child of the test so that it ends with the test.
 class Nginx {
 public:
-    /// `extra`: more directives for both servers.
-    explicit Nginx(const QString& www, const QString& extra = {});
+    /// `extra`: more directives for both servers. With `sendAuthority` the https server
+    /// sends the test authority after its own certificate, as servers of a private
+    /// authority may.
+    explicit Nginx(const QString& www, const QString& extra = {}, bool sendAuthority = false);
     ~Nginx() { stop(); }
     /// Fast shutdown: open connections are closed at once.
     void stop();
