@@ -37,4 +37,9 @@ public:
     std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) override;
 };
 
+/// Makes Qt's own texts (the boxes' buttons, the file chooser) Croatian. The
+/// translation is looked for beside the program first, where it is deployed with
+/// it, then among Qt's. False when neither has it: the texts stay English.
+bool loadQtTranslation();
+
 } // namespace tarvino

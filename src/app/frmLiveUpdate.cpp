@@ -63,12 +63,14 @@ void setBackground(QWidget* widget, const QColor& colour, QPalette::ColorRole ro
     widget->setAutoFillBackground(true);
 }
 
-// Marks the frame's own colours as set, so that the window's colour does not flow into it.
+// Marks the frame's own colours as set, so that the window's colour does not flow into
+// it, and paints them, so that the coloured page under it does not show through.
 void keepOwnColours(QWidget* widget)
 {
     QPalette palette = QApplication::palette(widget);
     palette.setColor(QPalette::Window, palette.color(QPalette::Window));
     widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
 }
 
 } // namespace
@@ -257,9 +259,18 @@ void frmLiveUpdate::PostaviBoje(std::uint32_t colour)
 {
     const QColor background = fromStoredColour(colour);
     setBackground(this, background);
-    for (QRadioButton* option : optLokacija)
+    for (QRadioButton* option : optLokacija) {
+        // A radio button fills itself with the button colour unless told otherwise.
+        option->setBackgroundRole(QPalette::Window);
         setBackground(option, background);
+    }
     setBackground(SSTab1, background);
+    // The pages cover the tab control; the message panes keep the white of text.
+    for (int i = 0; i < SSTab1->count(); ++i) {
+        QWidget* page = SSTab1->widget(i);
+        if (page != txtPor && page != txtPorGr)
+            setBackground(page, background);
+    }
     setBackground(fraLokacija, background);
     setBackground(fgAžuriranja, background, QPalette::Base);
     setBackground(lblInfo, background);
