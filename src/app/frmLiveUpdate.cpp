@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -71,6 +72,12 @@ void keepOwnColours(QWidget* widget)
     palette.setColor(QPalette::Window, palette.color(QPalette::Window));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+// Switching to another program, or the box's own menu opening, does not leave the box.
+bool movesToAnotherControl(Qt::FocusReason reason)
+{
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 } // namespace
@@ -319,7 +326,8 @@ void frmLiveUpdate::cmdIzlaz_Click()
 
 bool frmLiveUpdate::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut) {
+    if (event->type() == QEvent::FocusOut &&
+        movesToAnotherControl(static_cast<QFocusEvent*>(event)->reason())) {
         for (int i = 0; i < 3; ++i) {
             if (watched == txtLokacija[i])
                 txtLokacija_LostFocus(i);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <utility>
@@ -127,6 +129,36 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
     EXPECT_EQ(dialogs.messages, QStringList({QStringLiteral("Ne postoji direktorija:  Postavite je!")}));
     EXPECT_EQ(box->text(), chosen);
     EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23")), chosen);
+
+    // Only leaving the box for another control checks it (here a folder that is not
+    // there): not another program's window taking the activation, nor the box's own menu.
+    box->setText(QStringLiteral("nema"));
+    Q_EMIT box->textEdited(box->text());
+    QWidget otherProgram;
+    otherProgram.show();
+    QMenu menu;
+    menu.addAction(QStringLiteral("Kopiraj"));
+    struct Leaving {
+        const char* how;
+        std::function<void()> leave;
+        bool checked;
+    };
+    const Leaving rows[] {
+        {"another program's window activated", [&] { otherProgram.activateWindow(); }, false},
+        {"the box's menu", [&] { menu.popup(box->mapToGlobal(QPoint())); }, false},
+        {"the Tab key", [&] { window->cmdVerzija->setFocus(Qt::TabFocusReason); }, true},
+    };
+    for (const Leaving& row : rows) {
+        window->activateWindow();
+        box->setFocus();
+        QApplication::processEvents();
+        dialogs.messages.clear();
+        row.leave();
+        QApplication::processEvents();
+        const QStringList expected {QStringLiteral("Ne postoji direktorija: nema Postavite je!")};
+        EXPECT_EQ(dialogs.messages, row.checked ? expected : QStringList()) << row.how;
+        menu.close();
+    }
 
     window->optLokacijaProbna[0]->click();
     EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23NProbna")),
