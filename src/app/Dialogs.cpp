@@ -46,6 +46,14 @@ Answer QtDialogs::question(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+void QtDialogs::notice(QWidget* parent, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, titleOrDefault({}), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const FileDialogRequest& request)
 {
     QFileDialog dialog(parent, request.title, request.initialFolder, request.filter);

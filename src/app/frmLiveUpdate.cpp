@@ -46,6 +46,8 @@ namespace {
 const QString kInfoText = QStringLiteral("Ukoliko ažuriranje ne ide sa jedne web adrese, koristite drugu");
 const QString kClosingLine =
     QStringLiteral("*************************** KRAJ PROGRAMA **********************************");
+const QString kClosingAfterOperation =
+    QStringLiteral("Operacija je u tijeku. Program će se zatvoriti čim ona završi.");
 
 // The progress bar works in whole steps; a release can exceed an int's range in bytes.
 constexpr int kProgressSteps = 10000;
@@ -310,9 +312,14 @@ void frmLiveUpdate::refreshClockPanels()
 
 void frmLiveUpdate::closeEvent(QCloseEvent* event)
 {
-    // Closing in the middle of an installation would leave it half done.
+    // Closing in the middle of an installation would leave it half done: the
+    // window closes when the command ends.
     if (m_commandRunning) {
         event->ignore();
+        if (!m_closeRequested) {
+            m_closeRequested = true;
+            m_dialogs.notice(this, kClosingAfterOperation);
+        }
         return;
     }
     LogirajGrešku(m_ctx, kClosingLine);
@@ -346,6 +353,8 @@ void frmLiveUpdate::runCommand(const std::function<void()>& operation)
     tarvino::runPendingDistribution(m_ctx);
     setCommandsAvailable(true);
     m_commandRunning = false;
+    if (m_closeRequested)
+        close();
 }
 
 void frmLiveUpdate::setCommandsAvailable(bool available)

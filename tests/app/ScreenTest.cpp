@@ -48,7 +48,8 @@ TEST_F(Screen, TheWindowShowsTheDesignColourAndWholeHeaderTexts)
 {
     TestInstallation inst;
     // Blue in the high byte.
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("BojaVelmora23"), QString::number(0x2080F0));
+    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("BojaVelmora23"),
+                         QString::number(0x2080F0));
     const QColor colour(0xF0, 0x80, 0x20);
     QtDialogs dialogs;
     frmLiveUpdate window(inst.platform, *inst.settings, dialogs);

@@ -34,6 +34,7 @@ class ScriptedDialogs final : public Dialogs {
 public:
     void message(QWidget*, const QString& text, Icon, const QString&) override { messages << text; }
     Answer question(QWidget*, const QString&) override { return Answer::No; }
+    void notice(QWidget*, const QString& text) override { messages << text; }
     std::optional<QString> openFile(QWidget*, const FileDialogRequest&) override
     {
         return std::exchange(file, std::nullopt);
@@ -208,7 +209,7 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     EXPECT_TRUE(window->state().manifestFailed);
 }
 
-TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
+TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableAndTheCloseBoxWaitsWhileACheckRuns)
 {
     TestHttpServer server;
     server.serve(QStringLiteral("/download/Verzija23/Verzije.txt"), "Racuni.exe;23;0;2;100;200;\r\n");
@@ -218,8 +219,10 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
     window->state().sources.primaryServer = server.hostAndPort();
     window->state().sources.useChilkat = false;
 
+    window->show();
     int probes = 0;
     int available = 0;
+    int closedEarly = 0;
     QTimer probe;
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -227,8 +230,9 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
         available += window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
                      window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
                      window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled();
-        // The close box is refused while the command runs.
+        // The close box waits for the command to end.
         window->close();
+        closedEarly += !window->isVisible();
     });
     probe.start();
     window->cmdVerzija->click();
@@ -236,7 +240,15 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
 
     ASSERT_GT(probes, 0);
     EXPECT_EQ(available, 0);
-    EXPECT_FALSE(inst.journal().join('\n').contains(QStringLiteral("KRAJ PROGRAMA")));
+    EXPECT_EQ(closedEarly, 0);
+    // Said once, however often it was asked; then closed with the closing line.
+    EXPECT_EQ(dialogs.messages.count(
+                  QStringLiteral("Operacija je u tijeku. Program će se zatvoriti čim ona završi.")),
+              1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(inst.journal().filter(QStringLiteral("KRAJ PROGRAMA")).size(), 1);
+    EXPECT_EQ(inst.journal().last(),
+              QStringLiteral("*************************** KRAJ PROGRAMA **********************************"));
     EXPECT_TRUE(window->cmdVerzija->isEnabled() && window->fraLokacija->isEnabled());
     // The plan found a newer revision: the update button is available.
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
