@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace tarvino {
 namespace {
@@ -44,6 +46,14 @@ Answer QtDialogs::question(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+void QtDialogs::notice(QWidget* parent, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, titleOrDefault({}), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const FileDialogRequest& request)
 {
     QFileDialog dialog(parent, request.title, request.initialFolder, request.filter);
@@ -54,6 +64,19 @@ std::optional<QString> QtDialogs::openFile(QWidget* parent, const FileDialogRequ
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+bool loadQtTranslation()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QString name = QStringLiteral("qtbase_hr");
+    for (const QString& folder : {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator->load(name, folder))
+            return QCoreApplication::installTranslator(translator);
+    }
+    delete translator;
+    return false;
 }
 
 } // namespace tarvino

@@ -25,6 +25,8 @@ public:
     virtual ~Dialogs() = default;
     virtual void message(QWidget* parent, const QString& text, Icon icon, const QString& title) = 0;
     virtual Answer question(QWidget* parent, const QString& text) = 0;
+    /// A box that does not wait for the operator: the work goes on beneath it.
+    virtual void notice(QWidget* parent, const QString& text) = 0;
     /// The chosen file's path in native form, or nothing when cancelled.
     virtual std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) = 0;
 };
@@ -34,7 +36,13 @@ class QtDialogs final : public Dialogs {
 public:
     void message(QWidget* parent, const QString& text, Icon icon, const QString& title) override;
     Answer question(QWidget* parent, const QString& text) override;
+    void notice(QWidget* parent, const QString& text) override;
     std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) override;
 };
+
+/// Makes Qt's own texts (the boxes' buttons, the file chooser) Croatian. The
+/// translation is looked for beside the program first, where it is deployed with
+/// it, then among Qt's. False when neither has it: the texts stay English.
+bool loadQtTranslation();
 
 } // namespace tarvino

@@ -114,6 +114,13 @@ int twipsToPixels(const QWidget* widget, int twips)
     return twips * widget->logicalDpiX() / 1440;
 }
 
+// All columns fit their contents, the header's texts too; the names get a fixed width.
+void fitColumns(QTableWidget* grid)
+{
+    grid->resizeColumnsToContents();
+    grid->setColumnWidth(1, twipsToPixels(grid, kNameColumnTwips));
+}
+
 } // namespace
 
 QIcon picture(int number)
@@ -148,6 +155,8 @@ void prepare(QTableWidget* grid)
     grid->setItemDelegate(new FillDelegate(grid));
     grid->setColumnCount(kColumns);
     grid->setHorizontalHeaderLabels(headerTexts());
+    // Readable before the first plan too.
+    fitColumns(grid);
 }
 
 void fill(QTableWidget* grid, const std::vector<PlanGridRow>& rows)
@@ -197,8 +206,7 @@ void fill(QTableWidget* grid, const std::vector<PlanGridRow>& rows)
         grid->setItem(TotalRow, c, item);
     }
 
-    grid->resizeColumnsToContents();
-    grid->setColumnWidth(1, twipsToPixels(grid, kNameColumnTwips));
+    fitColumns(grid);
 }
 
 bool mark(QTableWidget* grid, const QString& name, int stage)

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,6 +46,8 @@ namespace {
 const QString kInfoText = QStringLiteral("Ukoliko ažuriranje ne ide sa jedne web adrese, koristite drugu");
 const QString kClosingLine =
     QStringLiteral("*************************** KRAJ PROGRAMA **********************************");
+const QString kClosingAfterOperation =
+    QStringLiteral("Operacija je u tijeku. Program će se zatvoriti čim ona završi.");
 
 // The progress bar works in whole steps; a release can exceed an int's range in bytes.
 constexpr int kProgressSteps = 10000;
@@ -63,12 +66,20 @@ void setBackground(QWidget* widget, const QColor& colour, QPalette::ColorRole ro
     widget->setAutoFillBackground(true);
 }
 
-// Marks the frame's own colours as set, so that the window's colour does not flow into it.
+// Marks the frame's own colours as set, so that the window's colour does not flow into
+// it, and paints them, so that the coloured page under it does not show through.
 void keepOwnColours(QWidget* widget)
 {
     QPalette palette = QApplication::palette(widget);
     palette.setColor(QPalette::Window, palette.color(QPalette::Window));
     widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// Switching to another program, or the box's own menu opening, does not leave the box.
+bool movesToAnotherControl(Qt::FocusReason reason)
+{
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 } // namespace
@@ -257,9 +268,18 @@ void frmLiveUpdate::PostaviBoje(std::uint32_t colour)
 {
     const QColor background = fromStoredColour(colour);
     setBackground(this, background);
-    for (QRadioButton* option : optLokacija)
+    for (QRadioButton* option : optLokacija) {
+        // A radio button fills itself with the button colour unless told otherwise.
+        option->setBackgroundRole(QPalette::Window);
         setBackground(option, background);
+    }
     setBackground(SSTab1, background);
+    // The pages cover the tab control; the message panes keep the white of text.
+    for (int i = 0; i < SSTab1->count(); ++i) {
+        QWidget* page = SSTab1->widget(i);
+        if (page != txtPor && page != txtPorGr)
+            setBackground(page, background);
+    }
     setBackground(fraLokacija, background);
     setBackground(fgAžuriranja, background, QPalette::Base);
     setBackground(lblInfo, background);
@@ -292,9 +312,14 @@ void frmLiveUpdate::refreshClockPanels()
 
 void frmLiveUpdate::closeEvent(QCloseEvent* event)
 {
-    // Closing in the middle of an installation would leave it half done.
+    // Closing in the middle of an installation would leave it half done: the
+    // window closes when the command ends.
     if (m_commandRunning) {
         event->ignore();
+        if (!m_closeRequested) {
+            m_closeRequested = true;
+            m_dialogs.notice(this, kClosingAfterOperation);
+        }
         return;
     }
     LogirajGrešku(m_ctx, kClosingLine);
@@ -308,7 +333,8 @@ void frmLiveUpdate::cmdIzlaz_Click()
 
 bool frmLiveUpdate::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut) {
+    if (event->type() == QEvent::FocusOut &&
+        movesToAnotherControl(static_cast<QFocusEvent*>(event)->reason())) {
         for (int i = 0; i < 3; ++i) {
             if (watched == txtLokacija[i])
                 txtLokacija_LostFocus(i);
@@ -327,6 +353,8 @@ void frmLiveUpdate::runCommand(const std::function<void()>& operation)
     tarvino::runPendingDistribution(m_ctx);
     setCommandsAvailable(true);
     m_commandRunning = false;
+    if (m_closeRequested)
+        close();
 }
 
 void frmLiveUpdate::setCommandsAvailable(bool available)

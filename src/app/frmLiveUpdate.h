@@ -134,6 +134,8 @@ private:
     double m_progressValue = 0;
     bool m_checkingFolder = false;
     bool m_commandRunning = false;
+    // The close box was used while a command ran.
+    bool m_closeRequested = false;
     // What the last plan said of the update button; it applies again after a command.
     bool m_updateAvailable = true;
     QTimer* m_clockTimer = nullptr;

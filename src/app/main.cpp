@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvinoLiveUpdate23"));
+    tarvino::loadQtTranslation();
 
     auto platform = tarvino::platform::createNativePlatform();
     auto settings = tarvino::SettingsStore::openUserStore();

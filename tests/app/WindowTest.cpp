@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <utility>
@@ -32,6 +34,7 @@ class ScriptedDialogs final : public Dialogs {
 public:
     void message(QWidget*, const QString& text, Icon, const QString&) override { messages << text; }
     Answer question(QWidget*, const QString&) override { return Answer::No; }
+    void notice(QWidget*, const QString& text) override { messages << text; }
     std::optional<QString> openFile(QWidget*, const FileDialogRequest&) override
     {
         return std::exchange(file, std::nullopt);
@@ -128,6 +131,36 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
     EXPECT_EQ(box->text(), chosen);
     EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23")), chosen);
 
+    // Only leaving the box for another control checks it (here a folder that is not
+    // there): not another program's window taking the activation, nor the box's own menu.
+    box->setText(QStringLiteral("nema"));
+    Q_EMIT box->textEdited(box->text());
+    QWidget otherProgram;
+    otherProgram.show();
+    QMenu menu;
+    menu.addAction(QStringLiteral("Kopiraj"));
+    struct Leaving {
+        const char* how;
+        std::function<void()> leave;
+        bool checked;
+    };
+    const Leaving rows[] {
+        {"another program's window activated", [&] { otherProgram.activateWindow(); }, false},
+        {"the box's menu", [&] { menu.popup(box->mapToGlobal(QPoint())); }, false},
+        {"the Tab key", [&] { window->cmdVerzija->setFocus(Qt::TabFocusReason); }, true},
+    };
+    for (const Leaving& row : rows) {
+        window->activateWindow();
+        box->setFocus();
+        QApplication::processEvents();
+        dialogs.messages.clear();
+        row.leave();
+        QApplication::processEvents();
+        const QStringList expected {QStringLiteral("Ne postoji direktorija: nema Postavite je!")};
+        EXPECT_EQ(dialogs.messages, row.checked ? expected : QStringList()) << row.how;
+        menu.close();
+    }
+
     window->optLokacijaProbna[0]->click();
     EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23NProbna")),
               QStringLiteral("0"));
@@ -176,7 +209,7 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     EXPECT_TRUE(window->state().manifestFailed);
 }
 
-TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
+TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableAndTheCloseBoxWaitsWhileACheckRuns)
 {
     TestHttpServer server;
     server.serve(QStringLiteral("/download/Verzija23/Verzije.txt"), "Racuni.exe;23;0;2;100;200;\r\n");
@@ -186,8 +219,10 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
     window->state().sources.primaryServer = server.hostAndPort();
     window->state().sources.useChilkat = false;
 
+    window->show();
     int probes = 0;
     int available = 0;
+    int closedEarly = 0;
     QTimer probe;
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -195,8 +230,9 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
         available += window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
                      window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
                      window->fraLokacija->isEnabled() || window->fraLokacijaProbno->isEnabled();
-        // The close box is refused while the command runs.
+        // The close box waits for the command to end.
         window->close();
+        closedEarly += !window->isVisible();
     });
     probe.start();
     window->cmdVerzija->click();
@@ -204,7 +240,15 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableWhileACheckRuns)
 
     ASSERT_GT(probes, 0);
     EXPECT_EQ(available, 0);
-    EXPECT_FALSE(inst.journal().join('\n').contains(QStringLiteral("KRAJ PROGRAMA")));
+    EXPECT_EQ(closedEarly, 0);
+    // Said once, however often it was asked; then closed with the closing line.
+    EXPECT_EQ(dialogs.messages.count(
+                  QStringLiteral("Operacija je u tijeku. Program će se zatvoriti čim ona završi.")),
+              1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(inst.journal().filter(QStringLiteral("KRAJ PROGRAMA")).size(), 1);
+    EXPECT_EQ(inst.journal().last(),
+              QStringLiteral("*************************** KRAJ PROGRAMA **********************************"));
     EXPECT_TRUE(window->cmdVerzija->isEnabled() && window->fraLokacija->isEnabled());
     // The plan found a newer revision: the update button is available.
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
