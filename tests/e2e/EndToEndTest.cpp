@@ -48,13 +48,13 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-/// Every file below `folder` by its relative path, the tool's own work folder left out.
+/// Every file below `folder` by its relative path, the tool's own work folder and lock file left out.
 Files snapshot(const QString& folder)
 {
     Files files;
     for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString relative = QDir(folder).relativeFilePath(it.next());
-        if (!relative.startsWith(QStringLiteral("Update/")))
+        if (!relative.startsWith(QStringLiteral("Update/")) && relative != QStringLiteral("LiveUpdate.lock"))
             files.insert(relative, readAll(it.filePath()));
     }
     return files;
