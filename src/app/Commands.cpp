@@ -2,6 +2,7 @@
 
 #include "distribution/Distribution.h"
 #include "install/UpdateRun.h"
+#include "plan/ExclusiveRun.h"
 #include "transfer/ManifestPreparation.h"
 
 #include <QLocale>
@@ -14,9 +15,9 @@ constexpr double kSecondsPerDay = 24 * 60 * 60;
 bool updateSequence(Context& ctx, bool trial)
 {
     AppState& s = ctx.state;
-    if (s.operationRunning)
+    const ExclusiveRun running(ctx);
+    if (!running)
         return false;
-    const OperationScope running(s);
     s.trialRun = trial;
     s.manifestFailed = !PripremiVerzijaTXT(ctx);
     return !s.manifestFailed && DownloadIUpdate(ctx);
@@ -36,9 +37,9 @@ bool cmdProbnaAžuriranja_Click(Context& ctx)
 
 bool cmdDownlNaLokaciju_Click(Context& ctx)
 {
-    if (ctx.state.operationRunning)
+    const ExclusiveRun running(ctx);
+    if (!running)
         return false;
-    const OperationScope running(ctx.state);
     return PrenesiNaLokaciju(ctx, /*interactive=*/true);
 }
 
@@ -57,8 +58,9 @@ void tmrUpdate_Timer(Context& ctx)
         ctx.state.distributionPending = true;
         return;
     }
-    const OperationScope running(ctx.state);
-    PrenesiNaLokaciju(ctx, /*interactive=*/false);
+    const ExclusiveRun running(ctx);
+    if (running)
+        PrenesiNaLokaciju(ctx, /*interactive=*/false);
 }
 
 void runPendingDistribution(Context& ctx)
@@ -67,8 +69,9 @@ void runPendingDistribution(Context& ctx)
     if (!s.distributionPending || s.operationRunning)
         return;
     s.distributionPending = false;
-    const OperationScope running(s);
-    PrenesiNaLokaciju(ctx, /*interactive=*/false);
+    const ExclusiveRun running(ctx);
+    if (running)
+        PrenesiNaLokaciju(ctx, /*interactive=*/false);
 }
 
 void tmrPrijenos_Timer(Context& ctx)

@@ -1,6 +1,8 @@
 #include "app/StartUp.h"
 
 #include "core/Text.h"
+#include "install/Rollback.h"
+#include "plan/ExclusiveRun.h"
 
 namespace tarvino {
 
@@ -15,6 +17,14 @@ bool ProvjeraPrava(Context& ctx)
     files.createFolder(probe);
     files.removeFolder(probe);
     return true;
+}
+
+void recoverAtStartUp(Context& ctx)
+{
+    // Held by another run, the record is that run's own, not an interrupted one's.
+    const ExclusiveRun running(ctx, /*quiet=*/true);
+    if (running)
+        recoverInterruptedInstallation(ctx);
 }
 
 } // namespace tarvino

@@ -9,4 +9,8 @@ namespace tarvino {
 /// again. Every failure is ignored; the probe always reports success.
 bool ProvjeraPrava(Context& ctx);
 
+/// Before anything else runs: an installation that a killed or crashed run left
+/// unfinished is put back as its rollback would have done.
+void recoverAtStartUp(Context& ctx);
+
 } // namespace tarvino

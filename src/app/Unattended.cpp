@@ -7,6 +7,7 @@
 #include "core/Journal.h"
 #include "core/Settings.h"
 #include "core/Text.h"
+#include "plan/ExclusiveRun.h"
 #include "plan/FolderLayout.h"
 #include "platform/Platform.h"
 #include "transfer/ManifestPreparation.h"
@@ -78,6 +79,7 @@ void startUp(Context& ctx)
     s.startingUp = true;
     s.trialRun = false;
     ProvjeraPrava(ctx);
+    recoverAtStartUp(ctx);
     UčitajPostavke(ctx);
     s.startingUp = false;
 }
@@ -137,7 +139,8 @@ QString usageText()
         "  --da, --ne           odgovor na sva pitanja; bez njih se pita na terminalu, a bez terminala odgovor je Ne\n"
         "  --help               ova pomoć\n"
         "  --version            verzija programa\n"
-        "Izlazni status: 0 gotovo, 1 greška, 2 pogrešni argumenti, 3 nema novih verzija.\n");
+        "Izlazni status: 0 gotovo, 1 greška, 2 pogrešni argumenti, 3 nema novih verzija,\n"
+        "                4 na instalaciji već radi druga operacija (prozor ili drugo pokretanje).\n");
 }
 
 std::optional<UnattendedRequest> parseArguments(const QStringList& arguments, QString* error)
@@ -225,6 +228,9 @@ int runUnattended(const QStringList& arguments, platform::Platform& platform, Se
 
     switch (request->command) {
     case UnattendedCommand::Check: {
+        const ExclusiveRun running(ctx);
+        if (!running)
+            return ExitBusy;
         state.trialRun = false;
         const bool planned = PripremiVerzijaTXT(ctx);
         state.manifestFailed = !planned;
@@ -239,6 +245,8 @@ int runUnattended(const QStringList& arguments, platform::Platform& platform, Se
                                                                                : cmdProbnaAžuriranja_Click(ctx);
         if (installed)
             return ExitDone;
+        if (state.heldElsewhere)
+            return ExitBusy;
         // The update run itself rebuilds the plan after installing; only a plan
         // that stopped the command counts as nothing new.
         if (state.manifestFailed)
@@ -246,7 +254,9 @@ int runUnattended(const QStringList& arguments, platform::Platform& platform, Se
         return ExitFailed;
     }
     case UnattendedCommand::Distribution:
-        return cmdDownlNaLokaciju_Click(ctx) ? ExitDone : ExitFailed;
+        if (cmdDownlNaLokaciju_Click(ctx))
+            return ExitDone;
+        return state.heldElsewhere ? ExitBusy : ExitFailed;
     default:
         return ExitWrongArguments;
     }

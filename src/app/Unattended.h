@@ -21,6 +21,7 @@ enum ExitStatus : int {
     ExitFailed = 1,
     ExitWrongArguments = 2,
     ExitNothingNew = 3,
+    ExitBusy = 4,
 };
 
 enum class UnattendedCommand { Help, Version, Check, Update, TrialUpdate, Distribution };

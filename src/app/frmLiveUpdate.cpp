@@ -256,6 +256,7 @@ void frmLiveUpdate::Form_Load()
     PostaviBoje(UčitajBoju(m_ctx.settings));
     m_state.trialRun = false;
     ProvjeraPrava(m_ctx);
+    recoverAtStartUp(m_ctx);
     UčitajPostavke(m_ctx, [this] {
         showSources();
         optLokacija_Click(m_state.sources.regularOption);

@@ -55,6 +55,9 @@ struct AppState {
     // A command started while another runs (events are handled inside long
     // operations) would work on the same folders and matrices: it is held off.
     bool operationRunning = false;
+    // The last operation was refused: another run (another window, a scheduled
+    // run) holds the installation.
+    bool heldElsewhere = false;
     // A timed distribution fell due while another operation ran; it runs after it.
     bool distributionPending = false;
 
@@ -76,22 +79,6 @@ struct AppState {
     std::int64_t totalTransferred = 0;
 
     SourceSettings sources;
-};
-
-/// Marks an operation as running for as long as it lives.
-class OperationScope {
-public:
-    explicit OperationScope(AppState& state) : m_state(state), m_wasRunning(state.operationRunning)
-    {
-        m_state.operationRunning = true;
-    }
-    ~OperationScope() { m_state.operationRunning = m_wasRunning; }
-    OperationScope(const OperationScope&) = delete;
-    OperationScope& operator=(const OperationScope&) = delete;
-
-private:
-    AppState& m_state;
-    bool m_wasRunning;
 };
 
 } // namespace tarvino

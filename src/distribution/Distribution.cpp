@@ -313,8 +313,9 @@ bool copyManifests(Run& run)
     AppState& s = ctx.state;
     bool manifestInPlace = true;
     for (const QString& name : {kManifestFile, kSecondManifestFile}) {
+        // Workstations read the folder at any time: a manifest is the old one or the whole new one.
         const platform::Outcome copied =
-            ctx.files().copyFile(native(run.staging + name), native(run.folder + name));
+            ctx.files().copyInOneStep(native(run.staging + name), native(run.folder + name));
         if (copied) {
             appendLine(s.actionMessages, QStringLiteral("Kopirano ") + name);
         } else {

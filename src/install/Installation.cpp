@@ -9,6 +9,8 @@
 #include "plan/FolderLayout.h"
 #include "plan/UpdatePlan.h"
 
+#include <algorithm>
+
 namespace tarvino {
 namespace {
 
@@ -19,6 +21,8 @@ const QString kGiveUp = QStringLiteral(
     "Program ne može razriješiti problem te će pokušati vratiti staru verziju programa. Ukoliko ne uspije "
     "najvjerojatnije ćete morati reinstalirati program!");
 const QString kNoBuildComputer = QStringLiteral("TROVA-DVD");
+// Room beyond the new files: the manifests and what the file system needs for itself.
+constexpr std::uint64_t kFreeSpaceMargin = 4 << 20;
 
 QString described(const platform::Outcome& outcome)
 {
@@ -88,6 +92,27 @@ struct BackupTexts {
 
 enum class Backup { Failed, Done, NewItem };
 
+std::string recordPath(const AppState& s)
+{
+    return native(s.installFolder + kInstallationRecord);
+}
+
+/// Notes in the record that the item's home file is in the backup folder, or that
+/// there was none: after a kill, the next start knows what to put back.
+platform::Outcome note(Context& ctx, const QString& name)
+{
+    return ctx.files().appendToFile(recordPath(ctx.state), native(name + QLatin1Char('\n')));
+}
+
+Backup noted(Context& ctx, const QString& name, Backup backup, const QString& head)
+{
+    const platform::Outcome written = note(ctx, name);
+    if (written)
+        return backup;
+    stepFailed(ctx, head, name, written);
+    return Backup::Failed;
+}
+
 /// Moves the installed file into the backup folder. An absent file is a new item.
 Backup backUp(Context& ctx, const QString& home, const QString& name, const BackupTexts& texts)
 {
@@ -98,9 +123,9 @@ Backup backUp(Context& ctx, const QString& home, const QString& name, const Back
     announce(ctx, texts.announce + name);
     const platform::Outcome moved = files.moveFile(from, to);
     if (moved)
-        return Backup::Done;
+        return noted(ctx, name, Backup::Done, texts.head);
     if (moved.notFound())
-        return Backup::NewItem;
+        return noted(ctx, name, Backup::NewItem, texts.head);
     if (texts.retryAnnounce.isEmpty()) {
         stepFailed(ctx, texts.head, name, moved);
         return Backup::Failed;
@@ -110,7 +135,7 @@ Backup backUp(Context& ctx, const QString& home, const QString& name, const Back
     announce(ctx, texts.retryAnnounce + name);
     const platform::Outcome again = files.moveFile(from, to);
     if (again)
-        return Backup::Done;
+        return noted(ctx, name, Backup::Done, texts.retryHead);
     retryFailed(ctx, texts.retryHead, name, again);
     return Backup::Failed;
 }
@@ -264,37 +289,64 @@ bool installItem(Context& ctx, const QString& name)
     return true;
 }
 
-void promoteManifest(Context& ctx)
+/// The installation is over, whatever follows: nothing is to be put back at the next start.
+platform::Outcome endRecord(Context& ctx)
+{
+    return ctx.files().deleteFile(recordPath(ctx.state), true);
+}
+
+/// The new manifest takes the installed one's place in one step, so that it never
+/// stands half-written or ahead of the installed files.
+bool promoteManifest(Context& ctx)
 {
     platform::FileSystem& files = ctx.files();
     const AppState& s = ctx.state;
+    const std::string installed = native(s.installFolder + kManifestFile);
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Backup Verzije.txt"));
-    const platform::Outcome saved =
-        files.copyFile(native(s.installFolder + kManifestFile), native(s.backupFolder + kManifestFile));
+    const platform::Outcome saved = files.copyFile(installed, native(s.backupFolder + kManifestFile));
     if (!saved)
         LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u premještanju u backup ") + kManifestFile +
                                QLatin1Char(' ') + described(saved));
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Kopiranje Verzije.txt"));
-    const platform::Outcome copied =
-        files.copyFile(native(s.updateFolder + kManifestFile), native(s.installFolder + kManifestFile));
-    if (copied)
-        return;
+    // Ended before the manifest moves: a kill in between leaves the new files under
+    // the old manifest, which plans them again, never the new manifest over old files.
+    platform::Outcome promoted = endRecord(ctx);
+    if (promoted)
+        promoted = files.copyInOneStep(native(s.updateFolder + kManifestFile), installed);
+    if (promoted)
+        return true;
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u kopiranju ") + kManifestFile + QLatin1Char(' ') +
-                           described(copied));
-    // A copy that broke off part way (a full disk) has cut the installed manifest
-    // short, and the saved one goes with the backup folder: it is put back now.
-    std::string before;
-    std::string now;
-    if (!saved || !files.readFile(native(s.backupFolder + kManifestFile), before) ||
-        (files.readFile(native(s.installFolder + kManifestFile), now) && now == before))
-        return;
-    const platform::Outcome restored =
-        files.copyFile(native(s.backupFolder + kManifestFile), native(s.installFolder + kManifestFile));
-    if (!restored)
-        LogirajGrešku(ctx, kPrefix + QStringLiteral("Greška u vraćanju ") + kManifestFile + QLatin1Char(' ') +
-                               described(restored));
+                           described(promoted));
+    ctx.state.currentMessage =
+        QStringLiteral("Novi programi su kopirani, ali Verzije.txt nije zamijenjena novom, pa ažuriranje nije "
+                       "završeno. Sljedeća provjera ponudit će iste programe ponovno.") +
+        CRLF + QStringLiteral("Greška: ") + described(promoted);
+    ctx.window.message(ctx.state.currentMessage, Icon::Critical);
+    return false;
+}
+
+/// What the planned rows unpack to, and a little more, must fit on the installation's volume.
+bool enoughFreeSpace(Context& ctx)
+{
+    const AppState& s = ctx.state;
+    std::uint64_t needed = 0;
+    for (int row = 0; row < Matrix::Rows; ++row) {
+        if (isPlanned(s.plan, row))
+            needed += static_cast<std::uint64_t>(std::max<std::int64_t>(0, columnBytes(s.plan.at(row, 5).text())));
+    }
+    needed += needed / 10 + kFreeSpaceMargin;
+    const std::optional<std::uint64_t> free = ctx.files().freeSpace(native(s.installFolder));
+    if (!free || *free >= needed)
+        return true;
+    ctx.state.currentMessage =
+        QStringLiteral("Na disku instalacije nema dovoljno slobodnog prostora za nove programe: potrebno je ") +
+        QString::number(needed) + QStringLiteral(" bajtova, a slobodno je ") + QString::number(*free) +
+        QStringLiteral(" bajtova. Oslobodite prostor i pokušajte ponovno; ništa nije promijenjeno.");
+    LogirajGrešku(ctx, kPrefix + ctx.state.currentMessage);
+    ctx.window.message(ctx.state.currentMessage, Icon::Exclamation);
+    return false;
 }
 
 void cleanUpdateFolder(Context& ctx)
@@ -330,6 +382,9 @@ bool UpdatePrograma(Context& ctx, const InstallationHooks& hooks)
 
     if (!guardRunningPrograms(ctx))
         return false;
+    // The backup folder may hold the only copy of what an interrupted installation replaced.
+    if (!recoverInterruptedInstallation(ctx) || !enoughFreeSpace(ctx))
+        return false;
     if (!prepareBackupFolder(ctx))
         return false;
 
@@ -341,6 +396,14 @@ bool UpdatePrograma(Context& ctx, const InstallationHooks& hooks)
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("Početak"));
     StatusAkcija(ctx, QStringLiteral("Početak ..."));
+    if (const platform::Outcome begun = ctx.files().appendToFile(recordPath(s), {}); !begun) {
+        s.currentMessage = QStringLiteral("Nije moguće zapisati da je instalacija u toku: ") +
+                           fromNative(recordPath(s)) + CRLF + QStringLiteral("Greška: ") + described(begun) +
+                           CRLF + QStringLiteral("Ažuriranje se prekida, ništa nije promijenjeno.");
+        LogirajGrešku(ctx, kPrefix + s.currentMessage);
+        ctx.window.message(s.currentMessage, Icon::Exclamation);
+        return false;
+    }
 
     for (int row = 0; row < Matrix::Rows; ++row) {
         if (!isPlanned(s.plan, row))
@@ -350,13 +413,16 @@ bool UpdatePrograma(Context& ctx, const InstallationHooks& hooks)
         OznačiStavkuPlana(ctx, name, StageInstalling);
         if (!installItem(ctx, name)) {
             // Earlier rows come back from the backup folder; later ones were never touched.
-            PokušajVratitiSveNaPočetak(ctx);
+            // What did not come back is put back at the next start.
+            if (PokušajVratitiSveNaPočetak(ctx))
+                endRecord(ctx);
             return false;
         }
         OznačiStavkuPlana(ctx, name, StageInstalled);
     }
 
-    promoteManifest(ctx);
+    if (!promoteManifest(ctx))
+        return false;
     StatusAkcija(ctx, QString());
     // From here on the installation has succeeded, whatever the cleaning reports.
 

@@ -7,13 +7,15 @@
 
 namespace tarvino {
 
+QString installationFolder(Context& ctx)
+{
+    return ImeRačunala(ctx) == kFixedInstallComputer ? kFixedInstallFolder : withSeparator(ctx.state.programFolder);
+}
+
 void IzvediDirektorije(Context& ctx)
 {
     AppState& s = ctx.state;
-    if (ImeRačunala(ctx) == kFixedInstallComputer)
-        s.installFolder = kFixedInstallFolder;
-    else
-        s.installFolder = withSeparator(s.programFolder);
+    s.installFolder = installationFolder(ctx);
     const QString sep = separator();
     s.updateFolder = s.installFolder + QStringLiteral("Update") + sep;
     s.backupFolder = s.installFolder + QStringLiteral("UpdateBackup") + sep;

@@ -19,6 +19,10 @@ inline const QString kFixedInstallComputer = QStringLiteral("TROVATOSH");
 inline const QString kFixedInstallFolder =
     QStringLiteral("D:\\Tarvino software\\Tarvino knjigovodstvo V23\\");
 
+/// The installation folder, ending in the separator: the program's folder, or the
+/// fixed folder on that one computer.
+QString installationFolder(Context& ctx);
+
 /// Derives the installation, Update, backup, scripts and help folders into the
 /// state, each ending in the separator: from the program's folder (or the fixed
 /// folder on that one computer) and "WinDir" (without it, the installation

@@ -65,6 +65,19 @@ public:
     virtual void sleep(std::chrono::milliseconds duration) = 0;
 };
 
+/// An exclusive lock on a file, held until it is destroyed. The system drops it
+/// with the process that holds it, so a killed run blocks no later one.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
+struct LockAttempt {
+    std::unique_ptr<FileLock> lock; // empty when not taken
+    bool busy = false;              // another holder has it, in this process or another
+    Outcome outcome;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -75,8 +88,30 @@ public:
     virtual Outcome createFolder(const std::string& path) = 0;
     /// Removes a folder with everything in it, read-only files included.
     virtual Outcome removeFolder(const std::string& path) = 0;
-    /// Copies a file, overwriting the target.
+    /// Copies a file, overwriting the target. Succeeds only when the copy is on
+    /// the disk and as long as its source.
     virtual Outcome copyFile(const std::string& from, const std::string& to) = 0;
+    /// Renames `from` onto `to` in one step, replacing `to`; both lie in one folder.
+    virtual Outcome replaceFile(const std::string& from, const std::string& to) = 0;
+    /// Writes out to the disk what the system still holds of a file.
+    virtual Outcome flushFile(const std::string& path) = 0;
+    /// Bytes free for this user on the volume of a folder, or nothing when unknown.
+    virtual std::optional<std::uint64_t> freeSpace(const std::string& folder) const = 0;
+    /// Takes an exclusive lock on a file, creating it; never waits.
+    virtual LockAttempt lockFile(const std::string& path) = 0;
+
+    /// Copies `from` beside `to` and renames the copy onto `to`: `to` is then the
+    /// old file or the whole new one, never a part of it.
+    Outcome copyInOneStep(const std::string& from, const std::string& to)
+    {
+        const std::string incoming = to + ".novi";
+        Outcome outcome = copyFile(from, incoming);
+        if (outcome)
+            outcome = replaceFile(incoming, to);
+        if (!outcome)
+            deleteFile(incoming, true);
+        return outcome;
+    }
     /// Moves a file. Fails when the target exists; reports `NotFound` only when the
     /// source file is absent from a folder that exists.
     virtual Outcome moveFile(const std::string& from, const std::string& to) = 0;

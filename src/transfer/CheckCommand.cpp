@@ -1,24 +1,24 @@
 #include "transfer/CheckCommand.h"
 
 #include "core/Settings.h"
+#include "plan/ExclusiveRun.h"
 #include "transfer/ManifestPreparation.h"
 
 namespace tarvino {
 
 void cmdVerzija_Click(Context& ctx)
 {
-    if (ctx.state.operationRunning)
-        return;
-    const OperationScope running(ctx.state);
-    PripremiVerzijaTXT(ctx);
+    const ExclusiveRun running(ctx);
+    if (running)
+        PripremiVerzijaTXT(ctx);
 }
 
 bool optLokacija_Click(Context& ctx, int index)
 {
     AppState& s = ctx.state;
-    if (s.operationRunning)
+    const ExclusiveRun running(ctx);
+    if (!running)
         return false;
-    const OperationScope running(s);
     // The plan shows itself on tab 0; the operator stays where he was.
     const int shownTab = ctx.window.currentTab();
     s.sources.regularOption = index;

@@ -1,6 +1,7 @@
 #include "transfer/FileFetcher.h"
 
 #include "core/Journal.h"
+#include "core/Text.h"
 #include "core/UpdateSources.h"
 
 #include <QDateTime>
@@ -134,6 +135,30 @@ QString stallText(std::chrono::milliseconds timeout)
     return QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (") + span + QLatin1Char(')');
 }
 
+// Unbuffered, every failed write is the save file's own error and stops its commit;
+// a buffered one failing at the close would be renamed into place all the same.
+bool openUnbuffered(QSaveFile& file)
+{
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+// What is wrong with the file on the disk under its name, if it is not what arrived.
+std::optional<QString> notAsReceived(Context& ctx, const QString& localPath, qint64 received)
+{
+    platform::FileSystem& files = ctx.files();
+    const std::string path = native(localPath);
+    if (const platform::Outcome flushed = files.flushFile(path); !flushed)
+        return fromNative(flushed.description);
+    platform::Outcome why;
+    const std::optional<std::uint64_t> size = files.fileSize(path, &why);
+    if (!size)
+        return fromNative(why.description);
+    if (*size != static_cast<std::uint64_t>(received))
+        return QStringLiteral("Zapisano je ") + QString::number(*size) + QStringLiteral(" od ") +
+               QString::number(received) + QStringLiteral(" primljenih bajtova");
+    return std::nullopt;
+}
+
 // Runs one GET and streams its body into `localPath`. The file appears under its
 // name only when the whole body has arrived; until then a previous file stays as it was.
 FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const FetchHooks& hooks)
@@ -179,7 +204,7 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
             reply->skip(reply->bytesAvailable());
             return;
         }
-        if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) {
+        if (!file.isOpen() && !openUnbuffered(file)) {
             fail(Outcome::TransferFailed, file.errorString());
             return;
         }
@@ -289,11 +314,15 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     if (!file.isOpen()) {
         if (!hooks.storeEmpty)
             return {Outcome::Empty, {}};
-        if (!file.open(QIODevice::WriteOnly))
+        if (!openUnbuffered(file))
             return {Outcome::TransferFailed, file.errorString()};
     }
     if (!file.commit())
         return {Outcome::TransferFailed, file.errorString()};
+    if (const std::optional<QString> wrong = notAsReceived(ctx, localPath, written)) {
+        ctx.files().deleteFile(native(localPath), true);
+        return {Outcome::TransferFailed, *wrong};
+    }
     state(ResponseCompleted);
     return {Outcome::Stored, {}};
 }

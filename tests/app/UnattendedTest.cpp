@@ -8,7 +8,9 @@
 #include "core/Journal.h"
 #include "core/Settings.h"
 #include "core/Text.h"
+#include "install/Rollback.h"
 #include "install/UpdateRun.h"
+#include "plan/ExclusiveRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -236,4 +238,36 @@ TEST(Unattended, ASuiteProgramLeftOpenEndsTheRunInsteadOfAskingForEver)
         << r.err.toStdString();
     EXPECT_EQ(r.err.count(QStringLiteral("Postoje pokrenuti programi:")), 2);
     EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+}
+
+TEST(Unattended, AnotherRunHoldingTheInstallationStopsEveryOperationAndAKilledOneIsPutBackFirst)
+{
+    Workstation ws;
+    {
+        const platform::LockAttempt other =
+            ws.inst.platform.files().lockFile(native(ws.inst.folder() + kLockFile));
+        ASSERT_TRUE(other.lock);
+        for (const char* command : {"--provjera", "--azuriranje", "--probno-azuriranje", "--distribucija"}) {
+            const Outcome r = ws.run({QString::fromLatin1(command), QStringLiteral("--da")});
+            EXPECT_EQ(r.status, ExitBusy) << command;
+            EXPECT_TRUE(r.err.startsWith(QStringLiteral("Na ovoj instalaciji već radi druga provjera")))
+                << r.err.toStdString();
+        }
+        EXPECT_TRUE(ws.server.requests.isEmpty());
+    }
+
+    // A run killed while it copied the new program left its record: the next start
+    // puts the old program back before its check begins.
+    ws.inst.write(QStringLiteral("UpdateBackup/Racuni.exe"), "program");
+    ws.inst.write(QStringLiteral("Racuni.exe"), "half a new");
+    ws.inst.write(kInstallationRecord, "Racuni.exe\n");
+    const Outcome r = ws.run({QStringLiteral("--provjera")});
+    EXPECT_EQ(ws.inst.read(QStringLiteral("Racuni.exe")), QByteArray("program"));
+    EXPECT_FALSE(ws.inst.exists(kInstallationRecord));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Prethodna instalacija novih verzija je prekinuta prije kraja.")))
+        << r.err.toStdString();
+    const QStringList journal = ws.inst.journal();
+    const qsizetype restored = journal.indexOf(QStringLiteral("PokušajVratitiSveNaPočetak - Kraj"));
+    EXPECT_GE(restored, 0);
+    EXPECT_LT(restored, journal.indexOf(QRegularExpression(QStringLiteral("Početak Download: .*"))));
 }

@@ -35,7 +35,7 @@ Files snapshot(const QString& folder)
     Files files;
     for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString relative = QDir(folder).relativeFilePath(it.next());
-        if (!relative.startsWith(QStringLiteral("Update/")))
+        if (!relative.startsWith(QStringLiteral("Update/")) && relative != QStringLiteral("LiveUpdate.lock"))
             files.insert(relative, readAll(it.filePath()));
     }
     return files;

@@ -16,7 +16,7 @@ using Files = QMap<QString, QByteArray>;
 
 QByteArray readAll(const QString& path);
 bool writeAll(const QString& path, const QByteArray& bytes);
-/// Every file below `folder` by its relative path, the tool's own work folder left out.
+/// Every file below `folder` by its relative path, the tool's own work folder and lock file left out.
 Files snapshot(const QString& folder);
 void expectSame(const Files& now, const Files& want);
 /// Copies what `snapshot` sees: a work folder named Update stays behind.

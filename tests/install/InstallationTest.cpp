@@ -1,5 +1,6 @@
 #include "install/Installation.h"
 
+#include "FullDisk.h"
 #include "InstallFixture.h"
 #include "core/Journal.h"
 #include "install/Registration.h"
@@ -8,15 +9,17 @@
 #include "plan/UpdatePlan.h"
 
 #include <QDirIterator>
+#include <algorithm>
 #include <QRegularExpression>
-#include <csignal>
 #include <functional>
 #include <map>
 #include <optional>
-#include <sys/resource.h>
 
 namespace tarvino::test {
 namespace {
+
+// Changes to the disk of one whole installation: the tables over them run past the last.
+constexpr int kChanges = 90;
 
 const QString kGiveUp = QStringLiteral(
     "Program ne može razriješiti problem te će pokušati vratiti staru verziju programa. Ukoliko ne "
@@ -64,15 +67,8 @@ public:
     /// A run whose writes break off at 64 KiB, as on a full disk.
     bool runOnFullDisk()
     {
-        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        const rlimit limit{64 * 1024, old.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const bool installed = run();
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
-        return installed;
+        const FullDisk full(64 * 1024);
+        return run();
     }
 
     /// Every file of the installation and the help folder with its text, the journal
@@ -153,6 +149,7 @@ TEST_F(InstallationTest, SuccessfulRunReplacesEverythingPromotesTheManifestAndCl
 
     EXPECT_TRUE(run());
     expectInstalled();
+    EXPECT_LT(inst.platform.faultyFiles.changes(), kChanges);
 
     // The steps in order; the registration tool is given the component's full path.
     const QString regsvr =
@@ -364,22 +361,114 @@ TEST_F(InstallationTest, OldFilesThatStayInTheBackupFolderStopBeforeAnythingIsRe
     EXPECT_TRUE(inst.window.marks.empty());
 }
 
-TEST_F(InstallationTest, FailedManifestCopyAndCleaningAreJournalledOnly)
+TEST_F(InstallationTest, ManifestThatCannotBeReplacedFailsTheRunAndTheInstalledFilesStay)
 {
-    inst.platform.faultyFiles.fail(FileOp::RemoveFolder, "UpdateBackup");
     // A real copy of the new manifest that breaks off before its end.
     put(state().updateFolder, QStringLiteral("Verzije.txt"),
         QByteArray("Knjigovodstvo.exe;23;1;6;100;200;0\r\n").repeated(8000));
 
-    EXPECT_TRUE(runOnFullDisk());
+    EXPECT_FALSE(runOnFullDisk());
     EXPECT_GE(line(QStringLiteral("UpdatePrograma - Greška u kopiranju Verzije.txt ")), 0);
-    EXPECT_GE(
-        line(QStringLiteral("UpdatePrograma - Greška u brisanju direktorije - ") + state().backupFolder), 0);
+    // The old manifest, whole: the next check plans the new files again.
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Verzije.txt")), QByteArray("installed manifest"));
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")),
               QByteArray("new Knjigovodstvo.exe"));
-    EXPECT_TRUE(inst.window.messages.empty());
+    EXPECT_TRUE(inst.window.messageTexts().value(0).startsWith(
+        QStringLiteral("Novi programi su kopirani, ali Verzije.txt nije zamijenjena novom")));
+    EXPECT_EQ(QDir(state().installFolder).entryList({QStringLiteral("Verzije*"), kInstallationRecord}, QDir::Files),
+              QStringList{QStringLiteral("Verzije.txt")});
+    EXPECT_EQ(checks, 0);
 }
+
+TEST_F(InstallationTest, TooLittleFreeSpaceStopsBeforeAnythingChanges)
+{
+    state().plan.at(0, 5) = Cell(QStringLiteral("300000000"));
+    inst.platform.faultyFiles.freeBytes = 300000000;
+
+    EXPECT_FALSE(run());
+    expectAsBefore();
+    EXPECT_FALSE(QDir(state().backupFolder).exists());
+    EXPECT_TRUE(inst.window.messageTexts().value(0).startsWith(
+        QStringLiteral("Na disku instalacije nema dovoljno slobodnog prostora za nove programe: potrebno je ")));
+
+    inst.platform.faultyFiles.freeBytes = 400000000;
+    EXPECT_TRUE(run());
+}
+
+/// A failure, or a kill, at each change to the disk an installation makes.
+class EveryChange : public InstallationTest, public ::testing::WithParamInterface<int> {
+public:
+    /// Whether every item at home is its old file (a new item absent), whole.
+    bool allOld()
+    {
+        return std::all_of(items.begin(), items.end(), [this](const Item& item) {
+            const auto now = get(item.home, item.name);
+            return item.name == QStringLiteral("Novi.exe") ? !now : now == "old " + item.name.toUtf8();
+        });
+    }
+    bool allNew()
+    {
+        return std::all_of(items.begin(), items.end(), [this](const Item& item) {
+            return get(item.home, item.name) == "new " + item.name.toUtf8();
+        });
+    }
+    bool manifestIsNew() { return get(state().installFolder, kManifestFile) == QByteArray("new manifest"); }
+    bool recorded() { return QFile::exists(state().installFolder + kInstallationRecord); }
+};
+
+TEST_P(EveryChange, FailureLeavesEveryOriginalAtHomeOrTheRunSucceeded)
+{
+    inst.platform.faultyFiles.failChange(GetParam());
+    inst.window.answer({Answer::No});
+
+    bool installed = false;
+    try {
+        installed = run();
+    } catch (const ProgramEnded&) {
+        // The backup folder could not be made: the program ends before anything moves.
+    }
+    if (installed) {
+        EXPECT_TRUE(allNew() && manifestIsNew());
+        return;
+    }
+    // Only a failure to replace the manifest leaves the new files, under the old manifest.
+    EXPECT_FALSE(manifestIsNew());
+    EXPECT_TRUE(allOld() || allNew());
+    if (recorded()) {
+        EXPECT_TRUE(recoverInterruptedInstallation(ctx));
+        EXPECT_TRUE(allOld());
+    }
+}
+
+TEST_P(EveryChange, KillThenStartPutsBackWhatTheInstallationHadMoved)
+{
+    inst.platform.faultyFiles.abandonAtChange(GetParam());
+    bool installed = false;
+    try {
+        installed = run();
+    } catch (const Abandoned&) {
+    }
+    inst.platform.faultyFiles.clearFaults();
+    const bool interrupted = recorded();
+
+    EXPECT_TRUE(recoverInterruptedInstallation(ctx));
+    EXPECT_FALSE(recorded());
+    if (interrupted) {
+        EXPECT_TRUE(allOld() && !manifestIsNew());
+        EXPECT_EQ(inst.window.messageTexts().last(),
+                  QStringLiteral("Prethodna instalacija novih verzija je prekinuta prije kraja. Stare verzije "
+                                 "programa vraćene su iz direktorije UpdateBackup."));
+        EXPECT_GT(line(QStringLiteral("PokušajVratitiSveNaPočetak - Kraj")),
+                  line(QStringLiteral("UpdatePrograma - Pronađena je prekinuta instalacija")));
+    } else {
+        // Killed before the first move or after the installation had ended: new files
+        // under the old manifest are planned again.
+        EXPECT_TRUE(allOld() || allNew());
+        EXPECT_TRUE(!(manifestIsNew() || installed) || allNew());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Installation, EveryChange, ::testing::Range(1, kChanges + 1));
 
 using RollbackTest = InstallFixture;
 

@@ -87,6 +87,15 @@ TEST_F(FileSystemTest, CopyOverwritesAndAppendCreatesThenAppends)
     ASSERT_TRUE(files.copyFile(source, target));
     EXPECT_EQ(dir.read(target), "short");
     EXPECT_TRUE(files.copyFile(dir.at("Nema.txt"), target).notFound());
+    // A read-only copy is flushed to the disk too; a copy in one step replaces its
+    // target by renaming and leaves nothing beside it.
+    ASSERT_TRUE(files.copyInOneStep(source, dir.at("Verzije.txt")));
+    dir.write(source + "2", "newer");
+    TestFolder::makeReadOnly(source + "2");
+    ASSERT_TRUE(files.copyInOneStep(source + "2", dir.at("Verzije.txt")));
+    EXPECT_EQ(dir.read(dir.at("Verzije.txt")), "newer");
+    EXPECT_FALSE(files.fileExists(dir.at("Verzije.txt.novi")));
+    EXPECT_GT(files.freeSpace(dir.path()).value_or(0), 0u);
 
     const std::string log = dir.at("Ažuriranje.log");
     bool opened = false;

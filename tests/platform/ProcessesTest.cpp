@@ -52,6 +52,35 @@ TEST_F(ProcessesTest, StartedProgramIsWaitedForAndGivesItsExitCode)
     EXPECT_EQ(processes.exitCode(slow.processId), 3);
 }
 
+// One update run per installation: the lock keeps out a second holder in this
+// process and in another, and a holder that dies leaves nothing in the way.
+TEST_F(ProcessesTest, LockKeepsEveryOtherHolderOutUntilItsHolderEndsOrDies)
+{
+    const std::string path = dir.at("LiveUpdate.lock");
+    {
+        const platform::LockAttempt first = files.lockFile(path);
+        ASSERT_TRUE(first.lock) << first.outcome.description;
+        const platform::LockAttempt second = files.lockFile(path);
+        EXPECT_TRUE(!second.lock && second.busy);
+    }
+
+    const platform::Started other = processes.startHidden(quoted(child()) + " lock " + quoted(path));
+    ASSERT_TRUE(other.outcome) << other.outcome.description;
+    const auto deadline = native->clock().monotonic() + 60s;
+    while (!files.fileExists(path + ".held") && !processes.waitFor(other.processId, 10ms) &&
+           native->clock().monotonic() < deadline) {
+    }
+    ASSERT_TRUE(files.fileExists(path + ".held"));
+    const platform::LockAttempt refused = files.lockFile(path);
+    EXPECT_TRUE(!refused.lock && refused.busy);
+
+    files.deleteFile(path + ".held", true);
+    ASSERT_TRUE(processes.waitFor(other.processId, 60s));
+    EXPECT_EQ(processes.exitCode(other.processId), 0);
+    EXPECT_TRUE(files.fileExists(path));
+    EXPECT_TRUE(files.lockFile(path).lock);
+}
+
 TEST_F(ProcessesTest, MissingProgramIsAFailedStart)
 {
     for (const std::string& command : {std::string("tarvino-nepostojeci-program.exe 1"),

@@ -7,7 +7,11 @@
 namespace tarvino::test {
 
 /// `Append` fails the opening of the file, `Write` the writing after it opened.
-enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatching, FileSize, Read, Append, Write };
+enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatching, FileSize, Read, Append, Write,
+                    Replace, Flush };
+
+/// Thrown by every operation from the abandoned one on: the run dies there, as a killed process would.
+struct Abandoned {};
 
 /// Wraps the real file operations and fails chosen calls: tests run as root, so
 /// permissions cannot make a move or a copy fail.
@@ -19,10 +23,27 @@ public:
     /// move) contains `pathPart`; with `occurrence` 0 every such call fails.
     void fail(FileOp op, std::string pathPart, int occurrence = 1,
               platform::Outcome outcome = platform::Outcome::failed(13, "Access is denied."));
-    void clearFaults() { m_faults.clear(); }
+    void clearFaults()
+    {
+        m_faults.clear();
+        m_failChange = m_abandonChange = 0;
+        m_abandoned = false;
+    }
+    /// Fails the `index`-th change to the disk, counted from 1 over every kind of change.
+    void failChange(int index, platform::Outcome outcome = platform::Outcome::failed(5, "Input/output error."))
+    {
+        m_failChange = index;
+        m_changeFailure = std::move(outcome);
+    }
+    /// The `index`-th change and everything after it throw `Abandoned`; a copy leaves half its file.
+    void abandonAtChange(int index) { m_abandonChange = index; }
+    /// Changes to the disk made or tried so far.
+    int changes() const { return m_changes; }
+    /// What `freeSpace` reports instead of the volume's real free space.
+    std::optional<std::uint64_t> freeBytes;
 
-    bool fileExists(const std::string& path) const override { return m_real.fileExists(path); }
-    bool folderExists(const std::string& path) const override { return m_real.folderExists(path); }
+    bool fileExists(const std::string& path) const override { return alive(), m_real.fileExists(path); }
+    bool folderExists(const std::string& path) const override { return alive(), m_real.folderExists(path); }
     platform::Outcome createFolder(const std::string& path) override;
     platform::Outcome removeFolder(const std::string& path) override;
     platform::Outcome copyFile(const std::string& from, const std::string& to) override;
@@ -30,9 +51,16 @@ public:
     platform::Outcome deleteFile(const std::string& path, bool force) override;
     platform::Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;
     std::optional<std::uint64_t> fileSize(const std::string& path, platform::Outcome* why) const override;
-    std::vector<std::string> listFiles(const std::string& folder) const override { return m_real.listFiles(folder); }
+    std::vector<std::string> listFiles(const std::string& folder) const override
+    {
+        return alive(), m_real.listFiles(folder);
+    }
     platform::Outcome readFile(const std::string& path, std::string& bytes) const override;
     platform::Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
+    platform::Outcome replaceFile(const std::string& from, const std::string& to) override;
+    platform::Outcome flushFile(const std::string& path) override;
+    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override;
+    platform::LockAttempt lockFile(const std::string& path) override { return alive(), m_real.lockFile(path); }
 
 private:
     struct Fault {
@@ -44,9 +72,21 @@ private:
     };
 
     const platform::Outcome* injected(FileOp op, const std::string& path, const std::string& other = {}) const;
+    /// Counts a change; its injected failure, if any. Throws once abandoned.
+    const platform::Outcome* change(FileOp op, const std::string& path, const std::string& other = {});
+    void alive() const
+    {
+        if (m_abandoned)
+            throw Abandoned{};
+    }
 
     platform::FileSystem& m_real;
     mutable std::vector<Fault> m_faults;
+    int m_changes = 0;
+    int m_failChange = 0;
+    int m_abandonChange = 0;
+    bool m_abandoned = false;
+    platform::Outcome m_changeFailure;
 };
 
 } // namespace tarvino::test

@@ -1,12 +1,14 @@
 #include "transfer/FileFetcher.h"
 
 #include "ForwardingWindow.h"
+#include "FullDisk.h"
 #include "TestCertificates.h"
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
 
 #include <QDir>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace tarvino;
@@ -48,6 +50,7 @@ struct Site {
     TestHttpServer primary;
     TestHttpServer secondary;
     QString target = inst.path(QStringLiteral("Update/"));
+    std::optional<FullDisk> fullDisk;
 };
 
 // Keeps every text of status panel 2.
@@ -171,6 +174,13 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
          [&](Site& s) {
              s.primary.serve(path, "data");
              s.target = s.inst.path(QStringLiteral("Nema/"));
+         },
+         {}},
+        // Small enough to be written at the close, where a buffered write's failure went unseen.
+        {"full disk",
+         [&](Site& s) {
+             s.primary.serve(path, QByteArray(8000, 'd'));
+             s.fullDisk.emplace(4096);
          },
          {}},
     };

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -47,6 +49,15 @@ bool isReadOnly(const std::string& path)
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
 }
+
+class PosixFileLock final : public FileLock {
+public:
+    explicit PosixFileLock(int fd) : m_fd(fd) {}
+    ~PosixFileLock() override { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
 
 } // namespace
 
@@ -88,7 +99,62 @@ Outcome PosixFileSystem::copyFile(const std::string& from, const std::string& to
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
     if (ec)
         return Outcome::failed(ec.value(), ec.message());
+    if (const Outcome flushed = flushFile(to); !flushed)
+        return flushed;
+    // A copy cut short (a full disk) must not pass for the file.
+    const std::optional<std::uint64_t> source = fileSize(from, nullptr);
+    const std::optional<std::uint64_t> copied = fileSize(to, nullptr);
+    if (!source || source != copied)
+        return Outcome::failed(EIO, "The copy of " + from + " is not as long as the file");
     return Outcome::ok();
+}
+
+Outcome PosixFileSystem::replaceFile(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return fromErrno(errno);
+    return Outcome::ok();
+}
+
+Outcome PosixFileSystem::flushFile(const std::string& path)
+{
+    // fsync needs no write access: a read-only copy is flushed too.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fromErrno(errno);
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 || error != 0)
+        return Outcome::failed(error != 0 ? error : errno, std::strerror(error != 0 ? error : errno));
+    return Outcome::ok();
+}
+
+std::optional<std::uint64_t> PosixFileSystem::freeSpace(const std::string& folder) const
+{
+    struct statvfs st {};
+    if (::statvfs(asPath(folder).c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+}
+
+LockAttempt PosixFileSystem::lockFile(const std::string& path)
+{
+    LockAttempt attempt;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        attempt.outcome = Outcome::failed(errno, std::strerror(errno));
+        return attempt;
+    }
+    // flock, not fcntl: its lock belongs to the open file, so two operations of one
+    // process keep each other out as two processes do.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        attempt.busy = error == EWOULDBLOCK;
+        attempt.outcome = Outcome::failed(error, std::strerror(error));
+        return attempt;
+    }
+    attempt.lock = std::make_unique<PosixFileLock>(fd);
+    return attempt;
 }
 
 Outcome PosixFileSystem::moveFile(const std::string& from, const std::string& to)

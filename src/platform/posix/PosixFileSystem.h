@@ -14,6 +14,10 @@ public:
     Outcome createFolder(const std::string& path) override;
     Outcome removeFolder(const std::string& path) override;
     Outcome copyFile(const std::string& from, const std::string& to) override;
+    Outcome replaceFile(const std::string& from, const std::string& to) override;
+    Outcome flushFile(const std::string& path) override;
+    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override;
+    LockAttempt lockFile(const std::string& path) override;
     Outcome moveFile(const std::string& from, const std::string& to) override;
     Outcome deleteFile(const std::string& path, bool force) override;
     Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;

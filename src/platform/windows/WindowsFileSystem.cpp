@@ -85,6 +85,24 @@ Outcome removeTree(const std::wstring& folder)
     return Outcome::ok();
 }
 
+class WindowsFileLock final : public FileLock {
+public:
+    explicit WindowsFileLock(HANDLE file) : m_file(file) {}
+    ~WindowsFileLock() override { CloseHandle(m_file); }
+
+private:
+    HANDLE m_file;
+};
+
+std::optional<std::uint64_t> sizeOf(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 } // namespace
 
 bool WindowsFileSystem::fileExists(const std::string& path) const
@@ -119,9 +137,72 @@ Outcome WindowsFileSystem::removeFolder(const std::string& path)
 
 Outcome WindowsFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    if (!CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE))
+    const std::wstring source = widen(from);
+    const std::wstring target = widen(to);
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
+        return lastError();
+    if (const Outcome flushed = flushFile(to); !flushed)
+        return flushed;
+    // A copy cut short (a full disk) must not pass for the file.
+    const std::optional<std::uint64_t> original = sizeOf(source);
+    if (!original || original != sizeOf(target))
+        return Outcome::failed(ERROR_WRITE_FAULT, "The copy of " + from + " is not as long as the file");
+    return Outcome::ok();
+}
+
+Outcome WindowsFileSystem::replaceFile(const std::string& from, const std::string& to)
+{
+    if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return lastError();
     return Outcome::ok();
+}
+
+Outcome WindowsFileSystem::flushFile(const std::string& path)
+{
+    const std::wstring file = widen(path);
+    // Flushing needs write access: a read-only file is unlocked for it and locked again.
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    const bool readOnly = attributes != kInvalid && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly)
+        SetFileAttributesW(file.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Outcome result = Outcome::ok();
+    if (handle == INVALID_HANDLE_VALUE) {
+        result = lastError();
+    } else {
+        if (!FlushFileBuffers(handle))
+            result = win::lastFailure();
+        CloseHandle(handle);
+    }
+    if (readOnly)
+        SetFileAttributesW(file.c_str(), attributes);
+    return result;
+}
+
+std::optional<std::uint64_t> WindowsFileSystem::freeSpace(const std::string& folder) const
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(widen(folder).c_str(), &available, nullptr, nullptr))
+        return std::nullopt;
+    return available.QuadPart;
+}
+
+LockAttempt WindowsFileSystem::lockFile(const std::string& path)
+{
+    LockAttempt attempt;
+    // No sharing: a second open, from this process or another, is refused until
+    // the handle closes, which the system does for a killed process too.
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        attempt.busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        attempt.outcome = Outcome::failed(static_cast<int>(error), win::describe(error));
+        return attempt;
+    }
+    attempt.lock = std::make_unique<WindowsFileLock>(file);
+    return attempt;
 }
 
 Outcome WindowsFileSystem::moveFile(const std::string& from, const std::string& to)
