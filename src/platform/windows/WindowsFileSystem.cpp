@@ -1,5 +1,5 @@
 #include "platform/TextRules.h"
-#include "platform/windows/WindowsPlatform.h"
+#include "platform/windows/WindowsFileSystem.h"
 #include "platform/windows/WindowsText.h"
 
 #include <algorithm>

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/Platform.h"
-
-#include <map>
+#include "platform/windows/WindowsFileSystem.h"
+#include "platform/windows/WindowsProcesses.h"
+#include "platform/windows/WindowsRegistry.h"
+#include "platform/windows/WindowsWindowManager.h"
 
 namespace tarvino::platform {
 
@@ -11,63 +13,6 @@ public:
     LocalTime now() const override;
     std::chrono::milliseconds monotonic() const override;
     void sleep(std::chrono::milliseconds duration) override;
-};
-
-/// The file operations with Windows' own rules; read-only files are unlocked
-/// only where the operation says so.
-class WindowsFileSystem final : public FileSystem {
-public:
-    bool fileExists(const std::string& path) const override;
-    bool folderExists(const std::string& path) const override;
-    Outcome createFolder(const std::string& path) override;
-    Outcome removeFolder(const std::string& path) override;
-    Outcome copyFile(const std::string& from, const std::string& to) override;
-    Outcome replaceFile(const std::string& from, const std::string& to) override;
-    Outcome flushFile(const std::string& path) override;
-    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override;
-    LockAttempt lockFile(const std::string& path) override;
-    Outcome moveFile(const std::string& from, const std::string& to) override;
-    Outcome deleteFile(const std::string& path, bool force) override;
-    Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;
-    std::optional<std::uint64_t> fileSize(const std::string& path, Outcome* why) const override;
-    std::vector<std::string> listFiles(const std::string& folder) const override;
-    Outcome readFile(const std::string& path, std::string& bytes) const override;
-    Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
-};
-
-/// CreateProcessW without a window; the process handles are kept until the end is seen.
-class WindowsProcesses final : public Processes {
-public:
-    WindowsProcesses() = default;
-    WindowsProcesses(const WindowsProcesses&) = delete;
-    WindowsProcesses& operator=(const WindowsProcesses&) = delete;
-    ~WindowsProcesses() override;
-
-    Started startHidden(const std::string& commandLine) override;
-    bool waitFor(std::int64_t processId, std::chrono::milliseconds slice) override;
-    std::optional<int> exitCode(std::int64_t processId) const override;
-
-private:
-    bool collect(std::int64_t processId, unsigned long timeoutMs);
-
-    std::map<std::int64_t, void*> m_handles;
-    std::map<std::int64_t, int> m_exitCodes;
-};
-
-class WindowsWindowManager final : public WindowManager {
-public:
-    WindowHandle findWindow(const std::optional<std::string>& windowClass,
-                            const std::optional<std::string>& caption) override;
-    void sendMessage(WindowHandle window, unsigned message) override;
-    bool isIconic(WindowHandle window) override;
-    void showWindow(WindowHandle window, int command) override;
-    void setForegroundWindow(WindowHandle window) override;
-};
-
-class WindowsRegistry final : public Registry {
-public:
-    Outcome writeDword(const std::string& fullPath, std::uint32_t value) override;
-    std::optional<std::uint32_t> readDword(const std::string& fullPath) const override;
 };
 
 class WindowsSystemInfo final : public SystemInfo {
