@@ -1,28 +1,19 @@
 #include "core/SettingsStore.h"
 
-#include <QDir>
+#include "core/Text.h"
+#include "platform/Platform.h"
+
 #include <QSettings>
 
 namespace tarvino {
 
-QString userIniStorePath()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Tarvino/Tarvino.ini");
-}
-
 std::unique_ptr<SettingsStore> SettingsStore::openUserStore()
 {
-#if defined(Q_OS_WIN)
-    // Existing workstations keep their values here; the new tool reads them on its first start.
-    return std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarvino"),
-        QSettings::NativeFormat));
-#else
-    return openIniFile(userIniStorePath());
-#endif
+    const platform::SettingsLocation where = platform::settingsLocation();
+    if (where.inRegistry)
+        return std::make_unique<SettingsStore>(
+            std::make_unique<QSettings>(fromNative(where.path), QSettings::NativeFormat));
+    return openIniFile(fromNative(where.path) + QStringLiteral("/Tarvino.ini"));
 }
 
 std::unique_ptr<SettingsStore> SettingsStore::openIniFile(const QString& path)

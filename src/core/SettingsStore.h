@@ -32,7 +32,4 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
-/// Path of the INI store on systems without the registry.
-QString userIniStorePath();
-
 } // namespace tarvino

@@ -204,6 +204,18 @@ std::unique_ptr<Platform> createNativePlatform();
 /// Native path separator, the one folder texts end in.
 char pathSeparator();
 
+/// Where the per-user settings store of application "Tarvino" lives.
+struct SettingsLocation {
+    /// True: `path` is a registry key, read in the system's own settings format (on Windows
+    /// the key the suite's tools have always used); false: `path` is a folder for INI files.
+    bool inRegistry = false;
+    std::string path;
+};
+SettingsLocation settingsLocation();
+
+/// The 7-Zip program's file name, looked for in the program folder and then on the search path.
+const char* sevenZipProgram();
+
 /// Gives a program without a console of its own (a windowed program on Windows) the
 /// console it was started from for its standard streams, where they are not redirected
 /// already, so that an unattended run started from a prompt prints there. Elsewhere a no-op.

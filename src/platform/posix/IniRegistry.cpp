@@ -1,4 +1,5 @@
 #include "platform/posix/IniRegistry.h"
+#include "platform/posix/PosixPlatform.h"
 
 #include "platform/RegistryPath.h"
 #include "platform/TextRules.h"
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <pwd.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -22,20 +22,7 @@ constexpr const char* kSection = "[REG_DWORD]";
 
 fs::path storeFile()
 {
-    // XDG asks to ignore a relative XDG_CONFIG_HOME.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    fs::path base;
-    if (config && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || home[0] != '/') {
-            const passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : "/";
-        }
-        base = fs::path(home) / ".config";
-    }
-    return base / "Tarvino" / "Registry.ini";
+    return configFolder() / "Registry.ini";
 }
 
 struct Line {

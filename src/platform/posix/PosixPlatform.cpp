@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -69,6 +70,34 @@ std::unique_ptr<Platform> createNativePlatform()
 char pathSeparator()
 {
     return '/';
+}
+
+std::filesystem::path configFolder()
+{
+    // XDG asks to ignore a relative XDG_CONFIG_HOME.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::filesystem::path base;
+    if (config && config[0] == '/') {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* pw = ::getpwuid(::getuid());
+            home = pw ? pw->pw_dir : "/";
+        }
+        base = std::filesystem::path(home) / ".config";
+    }
+    return base / "Tarvino";
+}
+
+SettingsLocation settingsLocation()
+{
+    return {false, configFolder().string()};
+}
+
+const char* sevenZipProgram()
+{
+    return "7za";
 }
 
 } // namespace tarvino::platform

@@ -6,7 +6,13 @@
 #include "platform/posix/IniRegistry.h"
 #include "platform/posix/XcbWindowManager.h"
 
+#include <filesystem>
+
 namespace tarvino::platform {
+
+/// $XDG_CONFIG_HOME/Tarvino (default ~/.config/Tarvino): the settings store and the
+/// per-user values by full path live there.
+std::filesystem::path configFolder();
 
 class PosixClock final : public Clock {
 public:

@@ -92,4 +92,15 @@ char pathSeparator()
     return '\\';
 }
 
+SettingsLocation settingsLocation()
+{
+    // Existing workstations keep their values here; the tool reads them on its first start.
+    return {true, "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarvino"};
+}
+
+const char* sevenZipProgram()
+{
+    return "7za.exe";
+}
+
 } // namespace tarvino::platform
