@@ -37,11 +37,11 @@ struct Run {
             ctx.window.message(text, icon);
     }
     /// Current message, journal behind `head`, message box: a failure of the manifests.
-    bool fail(const QString& head, const QString& message) const
+    bool fail(const QString& head, const QString& message, const QString& reason = {}) const
     {
         ctx.state.currentMessage = message;
         LogirajGrešku(ctx, head + message);
-        tell(message);
+        tell(withReason(message, reason));
         return false;
     }
 };
@@ -135,10 +135,12 @@ bool fetchManifests(Run& run)
         }
     }
 
-    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kManifestFile)) {
+    QString reason;
+    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kManifestFile, &reason)) {
         return run.fail(QString(),
                         QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu.") +
-                            kStop);
+                            kStop,
+                        reason);
     }
 
     if (!files.folderExists(native(run.folder))) {

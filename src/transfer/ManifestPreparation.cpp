@@ -36,12 +36,12 @@ QString withoutBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
-// A failure that stops the preparation: journal, box, false.
-bool stop(Context& ctx, const QString& journalPrefix, const QString& message)
+// A failure that stops the preparation: journal, box (with the reason behind it, if any), false.
+bool stop(Context& ctx, const QString& journalPrefix, const QString& message, const QString& reason = {})
 {
     ctx.state.currentMessage = message;
     LogirajGrešku(ctx, journalPrefix + message);
-    ctx.window.message(message, Icon::Exclamation);
+    ctx.window.message(withReason(message, reason), Icon::Exclamation);
     return false;
 }
 
@@ -175,11 +175,13 @@ bool PripremiVerzijaTXT(Context& ctx)
                 QStringLiteral("Verzije.txt Program za automatsko ažuriranje novih programa mora prestati sa "
                                "ažuriranjem. Molimo da o ovoj poruci izvjestite Tarvino tim za podršku."));
     }
-    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile)) {
+    QString reason;
+    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile, &reason)) {
         return stop(
             ctx, kPrefix,
             QStringLiteral("PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se "
-                           "ažuriranje!"));
+                           "ažuriranje!"),
+            reason);
     }
 
     const bool present = usesNetworkSource(s) ? copyFromNetwork(ctx, networkFolder) : fetchFromInternet(ctx);

@@ -178,7 +178,7 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
          p + missing, missing},
         {"installed manifest unreadable",
          [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }, p + unreadable,
-         unreadable},
+         unreadable + QStringLiteral("\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt Red: Racuni.exe;23;1 ")},
         {"internet manifest not fetched",
          [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
