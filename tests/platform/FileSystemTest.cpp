@@ -1,6 +1,7 @@
 #include "TestFolder.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tarvino::test {
@@ -102,6 +103,62 @@ TEST_F(FileSystemTest, CopyOverwritesAndAppendCreatesThenAppends)
     EXPECT_FALSE(files.fileSize(dir.at("Nema.txt"), &why));
     EXPECT_TRUE(why.notFound());
     EXPECT_FALSE(files.fileSize(dir.path(), &why));
+}
+
+// A link planted in a working folder: every writing step replaces or removes the link
+// itself and leaves what it points at as it was.
+TEST_F(FileSystemTest, PlantedLinksAreNeverFollowed)
+{
+    namespace fs = std::filesystem;
+    const auto u8 = [](const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); };
+    const std::string outside = dir.at("Izvan");
+    const std::string victim = dir.at("Izvan", "Sistem.dll");
+    ASSERT_TRUE(files.createFolder(outside));
+    dir.write(victim, "original");
+    const std::string source = dir.at("Novi.exe");
+    dir.write(source, "new");
+    ASSERT_TRUE(files.createFolder(dir.at("Update")));
+
+    struct Step {
+        const char* what;
+        std::function<Outcome(const std::string& link)> run;
+        bool folderLink = false;
+    };
+    const Step steps[] = {
+        {"copy onto", [&](const std::string& link) { return files.copyFile(source, link); }},
+        {"append to", [&](const std::string& link) { return files.appendToFile(link, "journal"); }},
+        {"delete", [&](const std::string& link) { return files.deleteFile(link, true); }},
+        {"move away", [&](const std::string& link) { return files.moveFile(link, dir.at("Moved.exe")); }},
+        {"remove folder", [&](const std::string& link) { return files.removeFolder(link); }, true},
+        {"empty folder", [&](const std::string& link) { return files.deleteMatching(link, "*.*"); }, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::string link = dir.at("Update", "Link");
+        std::error_code ec;
+        if (step.folderLink)
+            fs::create_directory_symlink(u8(outside), u8(link), ec);
+        else
+            fs::create_symlink(u8(victim), u8(link), ec);
+        if (ec)
+            GTEST_SKIP() << "No links here: " << ec.message();
+        EXPECT_TRUE(files.isLink(link));
+        EXPECT_FALSE(files.fileExists(link));
+        EXPECT_FALSE(files.fileSize(link));
+
+        step.run(link);
+
+        EXPECT_EQ(dir.read(victim), "original");
+        EXPECT_EQ(files.listFiles(outside), std::vector<std::string> {"Sistem.dll"});
+        files.deleteFile(link, true);
+        files.deleteFile(dir.at("Moved.exe"), true);
+        files.removeFolder(link);
+    }
+    // A link is no source to copy from either: it would bring a foreign file in.
+    std::error_code ec;
+    fs::create_symlink(u8(victim), u8(dir.at("Update", "Link.exe")), ec);
+    EXPECT_FALSE(files.copyFile(dir.at("Update", "Link.exe"), dir.at("Kopija.exe")));
+    EXPECT_FALSE(files.fileExists(dir.at("Kopija.exe")));
 }
 
 } // namespace

@@ -30,6 +30,22 @@ std::wstring joined(const std::wstring& folder, const std::wstring& name)
     return folder + L'\\' + name;
 }
 
+bool isReparsePoint(DWORD attributes)
+{
+    return attributes != kInvalid && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Removes a link or junction itself, never what it points at.
+bool removeLink(const std::wstring& path, DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+}
+
+Outcome refusedLink()
+{
+    return Outcome::failed(ERROR_CANT_ACCESS_FILE, "The file is a link");
+}
+
 bool isDots(const wchar_t* name)
 {
     return (name[0] == L'.' && name[1] == L'\0') || (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
@@ -60,10 +76,9 @@ Outcome removeTree(const std::wstring& folder)
                 continue;
             const std::wstring path = joined(folder, entry.cFileName);
             Outcome step = Outcome::ok();
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT &&
-                entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // A junction is removed, never followed into what it points at.
-                if (!RemoveDirectoryW(path.c_str()))
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A junction or link is removed, never followed into what it points at.
+                if (!removeLink(path, entry.dwFileAttributes))
                     step = lastError();
             } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 step = removeTree(path);
@@ -90,7 +105,12 @@ Outcome removeTree(const std::wstring& folder)
 bool WindowsFileSystem::fileExists(const std::string& path) const
 {
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
-    return attributes != kInvalid && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return attributes != kInvalid && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+bool WindowsFileSystem::isLink(const std::string& path) const
+{
+    return isReparsePoint(GetFileAttributesW(withoutTrailingSeparator(widen(path)).c_str()));
 }
 
 bool WindowsFileSystem::folderExists(const std::string& path) const
@@ -114,12 +134,21 @@ Outcome WindowsFileSystem::removeFolder(const std::string& path)
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == kInvalid || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::absent(ERROR_PATH_NOT_FOUND, win::describe(ERROR_PATH_NOT_FOUND));
+    if (isReparsePoint(attributes))
+        return RemoveDirectoryW(folder.c_str()) ? Outcome::ok() : lastError();
     return removeTree(folder);
 }
 
 Outcome WindowsFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    if (!CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE))
+    if (isReparsePoint(GetFileAttributesW(widen(from).c_str())))
+        return refusedLink();
+    // CopyFileW writes through a link in place of the target: the link goes first.
+    const std::wstring target = widen(to);
+    const DWORD existing = GetFileAttributesW(target.c_str());
+    if (isReparsePoint(existing) && !removeLink(target, existing))
+        return lastError();
+    if (!CopyFileW(widen(from).c_str(), target.c_str(), FALSE))
         return lastError();
     return Outcome::ok();
 }
@@ -138,6 +167,8 @@ Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
     const DWORD attributes = GetFileAttributesW(file.c_str());
     if (attributes == kInvalid)
         return lastError();
+    if (isReparsePoint(attributes))
+        return removeLink(file, attributes) ? Outcome::ok() : lastError();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return fromError(ERROR_FILE_NOT_FOUND);
     if ((attributes & FILE_ATTRIBUTE_READONLY) && !force)
@@ -148,6 +179,8 @@ Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
 Outcome WindowsFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
 {
     const std::wstring dir = widen(folder);
+    if (isReparsePoint(GetFileAttributesW(withoutTrailingSeparator(dir).c_str())))
+        return refusedLink();
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(joined(dir, widen(pattern)).c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE)
@@ -179,7 +212,7 @@ std::optional<std::uint64_t> WindowsFileSystem::fileSize(const std::string& path
             *why = lastError();
         return std::nullopt;
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
         if (why)
             *why = fromError(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
@@ -230,8 +263,13 @@ Outcome WindowsFileSystem::appendToFile(const std::string& path, const std::stri
 {
     if (opened)
         *opened = false;
-    HANDLE file = CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring name = widen(path);
+    const DWORD existing = GetFileAttributesW(name.c_str());
+    if (isReparsePoint(existing))
+        removeLink(name, existing);
+    // Opening the reparse point itself: one planted again in between is not followed.
+    HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return win::lastFailure();
     if (opened)
