@@ -39,7 +39,7 @@ QString journalFolder(const AppState& state)
 
 QString journalPath(const AppState& state)
 {
-    return journalFolder(state) + QStringLiteral("Update.log");
+    return journalFolder(state) + kJournalFile;
 }
 
 void LogirajGrešku(Context& ctx, const QString& message)
