@@ -83,6 +83,8 @@ bool prepareFolders(Run& run)
     }
 
     run.staging = run.folder + QStringLiteral("Update") + separator();
+    if (const QString linked = linkedFolderMessage(ctx, {run.folder, run.staging}); !linked.isEmpty())
+        return run.fail(QStringLiteral("Download na lokaciju- "), linked);
     if (!ctx.files().folderExists(native(run.staging)) && !ctx.files().createFolder(native(run.staging))) {
         run.tell(QStringLiteral(
             "Nastala je greška u kreiranju Update direktorije! Program za skidanje novih programa "

@@ -157,6 +157,8 @@ bool PripremiVerzijaTXT(Context& ctx)
     const QString networkFolder = networkSourceFolder(s);
 
     IzvediDirektorije(ctx);
+    if (const QString linked = linkedFolderMessage(ctx, {s.updateFolder}); !linked.isEmpty())
+        return stop(ctx, kPrefix, linked);
 
     if (!ctx.files().folderExists(native(s.updateFolder)) &&
         !ctx.files().createFolder(native(s.updateFolder))) {
