@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "transfer/FileFetcher.h"
 
+#include <limits>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -154,7 +155,7 @@ int main(int argc, char** argv)
         return [&, chilkat, port] {
             state.sources.useChilkat = chilkat;
             state.sources.primaryServer = QStringLiteral("127.0.0.1:") + QString::number(port);
-            return DownFile(ctx, QStringLiteral("veliki.7z"), folder);
+            return DownFile(ctx, QStringLiteral("veliki.7z"), folder, std::numeric_limits<std::int64_t>::max());
         };
     };
     auto curl = [&](bool https, quint16 port) {

@@ -100,7 +100,7 @@ bool fetchManifests(Run& run)
     Context& ctx = run.ctx;
     platform::FileSystem& files = ctx.files();
 
-    if (!DownFile(ctx, kManifestFile, run.staging)) {
+    if (!DownFile(ctx, kManifestFile, run.staging, kLargestManifestBytes)) {
         return run.fail(
             kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa "
                                   "internetom i pokušajte ponovno!") +
@@ -114,7 +114,7 @@ bool fetchManifests(Run& run)
         return false;
     }
 
-    if (!DownFile(ctx, kSecondManifestFile, run.staging)) {
+    if (!DownFile(ctx, kSecondManifestFile, run.staging, kLargestManifestBytes)) {
         return run.fail(
             kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta VerzijeU! Provjerite "
                                   "vezu sa internetom i pokušajte ponovno!") +
@@ -125,7 +125,7 @@ bool fetchManifests(Run& run)
                                run.staging);
 
     if (!files.fileExists(native(run.folder + kRemoteSupportProgram))) {
-        if (!DownFile(ctx, kRemoteSupportProgram, run.folder)) {
+        if (!DownFile(ctx, kRemoteSupportProgram, run.folder, kLargestRemoteSupportBytes)) {
             // Only a convenience for the operator: the release goes on without it.
             run.fail(kHead,
                      QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
@@ -228,7 +228,7 @@ bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
 bool fetchPacked(Run& run, int i, const QString& packed)
 {
     AppState& s = run.ctx.state;
-    if (!DownFile(run.ctx, packed, run.folder))
+    if (!DownFile(run.ctx, packed, run.folder, bytes(s.plan, i, 4)))
         return false;
     // Counted once the file is there: a failed fetch brought nothing.
     s.totalTransferred += bytes(s.plan, i, 4);

@@ -57,7 +57,7 @@ bool fetchFromInternet(Context& ctx)
 
     if (!exists(ctx, s.installFolder + kRemoteSupportProgram)) {
         // Remote support is a convenience: without it the check goes on.
-        if (DownFile(ctx, kRemoteSupportProgram, s.installFolder)) {
+        if (DownFile(ctx, kRemoteSupportProgram, s.installFolder, kLargestRemoteSupportBytes)) {
             if (!exists(ctx, s.installFolder + kRemoteSupportProgram))
                 LogirajGrešku(
                     ctx, kRemoteSupportPrefix +
@@ -71,7 +71,15 @@ bool fetchFromInternet(Context& ctx)
         }
     }
 
-    if (!DownFile(ctx, kManifestFile, s.updateFolder)) {
+    // An empty manifest is no release: the component engine stores it, the transfer
+    // control refuses it; both end as the same failed fetch.
+    bool fetched = DownFile(ctx, kManifestFile, s.updateFolder, kLargestManifestBytes);
+    if (fetched && ctx.files().fileSize(native(s.updateFolder + kManifestFile)) == std::uint64_t {0}) {
+        LogirajGrešku(ctx, QStringLiteral("Ništa nije primljeno (dužina 0). Download: ") + kManifestFile);
+        ctx.files().deleteFile(native(s.updateFolder + kManifestFile), true);
+        fetched = false;
+    }
+    if (!fetched) {
         return stop(ctx, kPrefix,
                     QStringLiteral(
                         "Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa internetom "
