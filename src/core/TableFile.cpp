@@ -14,7 +14,8 @@ constexpr qsizetype kLongestFileName = 255;
 // Sizes are bytes; anything above this is no file of a release but a broken or forged manifest.
 constexpr qsizetype kMostSizeDigits = 12;
 
-const QString kNotAPlainName = QStringLiteral("Ime ne smije sadržavati direktoriju, disk ni znakove /, \\, :, ..");
+const QString kNotAPlainName =
+    QStringLiteral("Ime ne smije sadržavati direktoriju, disk ni znakove /, \\, :, ..");
 
 QStringList linesOf(const QString& text)
 {
@@ -45,13 +46,13 @@ bool isDeviceName(const QString& name)
     while (stem.endsWith(QLatin1Char(' ')))
         stem.chop(1);
     stem = stem.toUpper();
-    static const QStringList devices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
-                                        QStringLiteral("AUX"),    QStringLiteral("NUL"),
-                                        QStringLiteral("CONIN$"), QStringLiteral("CONOUT$"),
-                                        QStringLiteral("CLOCK$")};
+    static const QStringList devices = {
+        QStringLiteral("CON"),    QStringLiteral("PRN"),     QStringLiteral("AUX"),   QStringLiteral("NUL"),
+        QStringLiteral("CONIN$"), QStringLiteral("CONOUT$"), QStringLiteral("CLOCK$")};
     if (devices.contains(stem))
         return true;
-    if (stem.size() != 4 || !(stem.startsWith(QStringLiteral("COM")) || stem.startsWith(QStringLiteral("LPT"))))
+    if (stem.size() != 4 ||
+        !(stem.startsWith(QStringLiteral("COM")) || stem.startsWith(QStringLiteral("LPT"))))
         return false;
     const QChar n = stem[3];
     return (n >= QLatin1Char('0') && n <= QLatin1Char('9')) || n == QChar(u'¹') || n == QChar(u'²') ||
@@ -108,7 +109,8 @@ QString whyNotPlainFileName(const QString& name)
     if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
         return QStringLiteral("Ime ne smije završavati točkom ni razmakom.");
     if (isDeviceName(name))
-        return QStringLiteral("Ime je rezervirano ime uređaja u Windowsima (CON, PRN, AUX, NUL, COM1, LPT1 i sl.).");
+        return QStringLiteral(
+            "Ime je rezervirano ime uređaja u Windowsima (CON, PRN, AUX, NUL, COM1, LPT1 i sl.).");
     return {};
 }
 
@@ -156,8 +158,8 @@ bool UčitajUMatricu(Context& ctx, Matrix& matrix, const QString& path, QString*
         if (s.rowCounter >= Matrix::Rows)
             return fail(QStringLiteral("Greška u dodjeljivanju vrijednosti matrici! ") + kOutOfRange);
         if (const QString fault = whyNotPlainFileName(fields[0]); !fault.isEmpty()) {
-            return fail(QStringLiteral("Neispravno ime datoteke u datoteci: ") + path + QStringLiteral(" Red: ") +
-                        line + QLatin1Char(' ') + fault);
+            return fail(QStringLiteral("Neispravno ime datoteke u datoteci: ") + path +
+                        QStringLiteral(" Red: ") + line + QLatin1Char(' ') + fault);
         }
         if (!isSaneSize(fields[4]) || !isSaneSize(fields[5])) {
             return fail(QStringLiteral("Neispravna veličina datoteke u datoteci: ") + path +

@@ -30,8 +30,9 @@ QString linkedFolderMessage(Context& ctx, std::initializer_list<QString> folders
     for (const QString& folder : folders) {
         if (ctx.files().isLink(native(folder)))
             return QStringLiteral("Direktorija ") + folder +
-                   QStringLiteral(" je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite "
-                                  "link i pokušajte ponovno. Prekida se ažuriranje!");
+                   QStringLiteral(
+                       " je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite "
+                       "link i pokušajte ponovno. Prekida se ažuriranje!");
     }
     return {};
 }

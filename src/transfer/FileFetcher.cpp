@@ -133,12 +133,14 @@ QString httpStatusText(const QNetworkReply& reply)
 QString spanText(std::chrono::milliseconds span)
 {
     const qint64 ms = span.count();
-    return ms % 1000 == 0 ? QString::number(ms / 1000) + QStringLiteral(" s") : QString::number(ms) + QStringLiteral(" ms");
+    return ms % 1000 == 0 ? QString::number(ms / 1000) + QStringLiteral(" s")
+                          : QString::number(ms) + QStringLiteral(" ms");
 }
 
 QString stallText(std::chrono::milliseconds timeout)
 {
-    return QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (") + spanText(timeout) + QLatin1Char(')');
+    return QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (") + spanText(timeout) +
+           QLatin1Char(')');
 }
 
 QString tooLargeText(qint64 largest)
@@ -159,7 +161,8 @@ bool endIsKnown(const QNetworkReply& reply)
 // Runs one GET and streams its body, of at most `largest` bytes, into `localPath`. The
 // file appears under its name only when the whole body has arrived; until then a
 // previous file stays as it was.
-FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint64 largest, const FetchHooks& hooks)
+FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint64 largest,
+                  const FetchHooks& hooks)
 {
     useSystemProxy();
     QNetworkAccessManager manager;
@@ -336,10 +339,10 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint6
                                        QStringLiteral(" od ") + QString::number(length.toLongLong()) +
                                        QStringLiteral(" bajtova")};
         } else if (!endIsKnown(*reply)) {
-            failure = FetchResult {Outcome::TransferFailed,
-                                   QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li "
-                                                  "primljen cijeli (primljeno ") +
-                                       QString::number(written) + QStringLiteral(" bajtova)")};
+            failure = FetchResult{Outcome::TransferFailed,
+                                  QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li "
+                                                 "primljen cijeli (primljeno ") +
+                                      QString::number(written) + QStringLiteral(" bajtova)")};
         }
     }
     if (failure) {

@@ -10,7 +10,7 @@ namespace tarvino {
 
 /// Caps of the files whose size no manifest gives, far above any real one.
 inline constexpr std::int64_t kLargestManifestBytes = kLargestTableFile;
-inline constexpr std::int64_t kLargestRemoteSupportBytes = std::int64_t {256} << 20;
+inline constexpr std::int64_t kLargestRemoteSupportBytes = std::int64_t{256} << 20;
 
 /// Fetches `fileName` from the selected update server into `folder` (ending in a
 /// separator) with the engine the settings chose. True only when the file was

@@ -74,7 +74,7 @@ bool fetchFromInternet(Context& ctx)
     // An empty manifest is no release: the component engine stores it, the transfer
     // control refuses it; both end as the same failed fetch.
     bool fetched = DownFile(ctx, kManifestFile, s.updateFolder, kLargestManifestBytes);
-    if (fetched && ctx.files().fileSize(native(s.updateFolder + kManifestFile)) == std::uint64_t {0}) {
+    if (fetched && ctx.files().fileSize(native(s.updateFolder + kManifestFile)) == std::uint64_t{0}) {
         LogirajGrešku(ctx, QStringLiteral("Ništa nije primljeno (dužina 0). Download: ") + kManifestFile);
         ctx.files().deleteFile(native(s.updateFolder + kManifestFile), true);
         fetched = false;

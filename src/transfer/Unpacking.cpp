@@ -70,8 +70,9 @@ QString unpackCommandLine(Context& ctx, const QString& packed, const QString& in
     const QString program =
         ctx.files().fileExists(native(programFolder + kSevenZip)) ? programFolder + kSevenZip : kSevenZip;
     // Names as separate arguments behind "--", matched as they stand (-spd): none can be a switch.
-    return fromNative(platform::commandLineOf({native(program), "e", "-aoa", "-spd", native(QStringLiteral("-o") + into),
-                                               "--", native(ctx.state.updateFolder + packed)}));
+    return fromNative(
+        platform::commandLineOf({native(program), "e", "-aoa", "-spd", native(QStringLiteral("-o") + into),
+                                 "--", native(ctx.state.updateFolder + packed)}));
 }
 
 bool Unzipaj(Context& ctx, const QString& fileName)

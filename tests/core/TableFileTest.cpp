@@ -55,7 +55,7 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
         QString message;                   // %1: the file; empty: a box instead
         bool journalled = false;
     };
-    std::vector<Case> cases {
+    std::vector<Case> cases{
         {"six fields", "A.exe;1;0;0;1;1\r\n",
          QStringLiteral("Greška u splitu - ima : 5 članova! Datoteka: %1 Red: A.exe;1;0;0;1;1 "), true},
         {"eight fields", "A.exe;1;0;0;1;1;;\r\n",
@@ -72,7 +72,8 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
     };
     // Hostile names: each would reach outside the folders, run a device or mean another file on Windows.
     const QString path = QStringLiteral("Ime ne smije sadržavati direktoriju, disk ni znakove /, \\, :, ..");
-    const QString reserved = QStringLiteral("Ime ne smije sadržavati znakove < > \" | ? * ni kontrolne znakove.");
+    const QString reserved =
+        QStringLiteral("Ime ne smije sadržavati znakove < > \" | ? * ni kontrolne znakove.");
     const QString device =
         QStringLiteral("Ime je rezervirano ime uređaja u Windowsima (CON, PRN, AUX, NUL, COM1, LPT1 i sl.).");
     const QString trailing = QStringLiteral("Ime ne smije završavati točkom ni razmakom.");
@@ -97,9 +98,12 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
         {toAnsi(QStringLiteral("com¹.exe")), device},
         {"A.exe.", trailing},
         {"A.exe ", trailing},
-        {toAnsi(QStringLiteral("Ra\u202Eexe.chm")), QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+202E).")},
-        {toAnsi(QStringLiteral("A\u200B.exe")), QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+200B).")},
-        {toAnsi(QStringLiteral("A\uFEFF.exe")), QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+FEFF).")},
+        {toAnsi(QStringLiteral("Ra\u202Eexe.chm")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+202E).")},
+        {toAnsi(QStringLiteral("A\u200B.exe")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+200B).")},
+        {toAnsi(QStringLiteral("A\uFEFF.exe")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+FEFF).")},
         {"Ra\xC4.exe", QStringLiteral("Ime sadrži neispravno kodirane znakove.")},
     };
     for (const auto& [name, reason] : names) {
@@ -114,7 +118,8 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
                                   QByteArray("1e9"), QByteArray("0x10")}) {
         const QByteArray line = "A.exe;1;0;0;" + size + ";1;";
         cases.push_back({size.toStdString(), line + "\r\n",
-                         QStringLiteral("Neispravna veličina datoteke u datoteci: %1 Red: ") + fromAnsi(line) +
+                         QStringLiteral("Neispravna veličina datoteke u datoteci: %1 Red: ") +
+                             fromAnsi(line) +
                              QStringLiteral(" Veličina mora biti cijeli broj bajtova (najviše 12 znamenki)."),
                          true});
     }

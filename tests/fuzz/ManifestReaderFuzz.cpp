@@ -52,9 +52,9 @@ struct Reader {
     AppState state;
     SilentWindow window;
     std::unique_ptr<platform::Platform> platform = platform::createNativePlatform();
-    SettingsStore settings {
+    SettingsStore settings{
         std::make_unique<QSettings>(folder.filePath(QStringLiteral("Tarvino.ini")), QSettings::IniFormat)};
-    Context ctx {state, window, *platform, settings};
+    Context ctx{state, window, *platform, settings};
     Matrix matrix;
 };
 

@@ -330,14 +330,20 @@ void linkFolder(const QString& folder, const QString& outside)
 }
 
 const LinkCase kLinks[] = {
-    {"BackupFolder", [](InstallationTest& t, const QString& outside) {
+    {"BackupFolder",
+     [](InstallationTest& t, const QString& outside) {
          QFile::link(outside, withoutSeparator(t.state().backupFolder));
-     }, false},
-    {"ScriptsFolder", [](InstallationTest& t, const QString& outside) { linkFolder(t.state().scriptsFolder, outside); },
+     },
      false},
-    {"NewItem", [](InstallationTest& t, const QString& outside) {
-         QFile::link(outside + QStringLiteral("/Sistem.dll"), t.state().installFolder + QStringLiteral("Novi.exe"));
-     }, true},
+    {"ScriptsFolder",
+     [](InstallationTest& t, const QString& outside) { linkFolder(t.state().scriptsFolder, outside); },
+     false},
+    {"NewItem",
+     [](InstallationTest& t, const QString& outside) {
+         QFile::link(outside + QStringLiteral("/Sistem.dll"),
+                     t.state().installFolder + QStringLiteral("Novi.exe"));
+     },
+     true},
 };
 
 TEST_P(InstallationLinkTest, NothingOutsideChanges)
@@ -366,14 +372,16 @@ TEST_P(InstallationLinkTest, NothingOutsideChanges)
         EXPECT_TRUE(inst.window.marks.empty());
         ASSERT_EQ(inst.window.messageTexts().size(), 1);
         EXPECT_TRUE(inst.window.messageTexts()[0].startsWith(QStringLiteral("Direktorija ")));
-        EXPECT_TRUE(inst.window.messageTexts()[0].endsWith(
-            QStringLiteral(" je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite link i "
-                           "pokušajte ponovno. Prekida se ažuriranje!")));
+        EXPECT_TRUE(inst.window.messageTexts()[0].endsWith(QStringLiteral(
+            " je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite link i "
+            "pokušajte ponovno. Prekida se ažuriranje!")));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Planted, InstallationLinkTest, ::testing::ValuesIn(kLinks),
-                         [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<LinkCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(InstallationTest, CutShortCopyOfANewProgramIsDeleted)
 {

@@ -149,7 +149,7 @@ TEST_F(FileSystemTest, PlantedLinksAreNeverFollowed)
         step.run(link);
 
         EXPECT_EQ(dir.read(victim), "original");
-        EXPECT_EQ(files.listFiles(outside), std::vector<std::string> {"Sistem.dll"});
+        EXPECT_EQ(files.listFiles(outside), std::vector<std::string>{"Sistem.dll"});
         files.deleteFile(link, true);
         files.deleteFile(dir.at("Moved.exe"), true);
         files.removeFolder(link);

@@ -51,7 +51,7 @@ public:
     void answerStatus(const QString& path, int status);
     void serveWithoutLength(const QString& path, const QByteArray& body)
     {
-        m_answers[path] = Answer {200, body, -1, true, false, true};
+        m_answers[path] = Answer{200, body, -1, true, false, true};
     }
     /// Declares the whole body's length, sends `bytes` of it and closes the connection.
     void cutAfter(const QString& path, const QByteArray& body, qint64 bytes)

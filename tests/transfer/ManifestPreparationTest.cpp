@@ -179,7 +179,9 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
          p + missing, missing},
         {"installed manifest unreadable",
          [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }, p + unreadable,
-         unreadable + QStringLiteral("\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt Red: Racuni.exe;23;1 ")},
+         unreadable +
+             QStringLiteral(
+                 "\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt Red: Racuni.exe;23;1 ")},
         {"internet manifest not fetched",
          [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
@@ -188,8 +190,8 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
          },
          p + notFetched, notFetched},
         // Empty, the manifest is no release on either engine.
-        {"internet manifest empty over http", [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); },
-         p + notFetched, notFetched},
+        {"internet manifest empty over http",
+         [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); }, p + notFetched, notFetched},
         {"internet manifest empty over https",
          [](Workstation& ws) {
              const TestCertificates& certificates = TestCertificates::instance();

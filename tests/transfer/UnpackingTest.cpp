@@ -35,8 +35,8 @@ TEST(Unpacking, ArchiveUnpacksUnderItsInstalledNameWithTheToolsOwnSevenZip)
     EXPECT_EQ(r.inst.journal(),
               (QStringList{QStringLiteral("Unzipaj- Početak Računi.dll"),
                            QStringLiteral("Unzipaj- ") + Q + r.inst.folder() + QStringLiteral("7za") + Q +
-                               QStringLiteral(" e -aoa -spd -o") + u + QStringLiteral("Raspakiranje -- ") + u +
-                               QStringLiteral("Racuni.7z"),
+                               QStringLiteral(" e -aoa -spd -o") + u + QStringLiteral("Raspakiranje -- ") +
+                               u + QStringLiteral("Racuni.7z"),
                            QStringLiteral("Unzipaj- Kraj Računi.dll")}));
     EXPECT_EQ(r.inst.window.actionHistory,
               (QStringList{QStringLiteral("UnZipanje datoteke: Racuni.7z"), QString()}));
@@ -101,21 +101,34 @@ TEST(Unpacking, HostileArchivesGiveOnlyThePlannedFile)
         const char* what;
         QString name;
         QList<std::pair<QString, QByteArray>> members;
-        bool unpacked; // the planned file stands in the Update folder afterwards
+        bool unpacked;   // the planned file stands in the Update folder afterwards
         QString failure; // the current message of a refused row; %U the Update folder
     };
     const QByteArray forged = "forged";
     const Case cases[] = {
-        {"manifest, journal and another row's file beside the planned one", QStringLiteral("Novi.exe"),
-         {{QStringLiteral("Novi.exe"), "program"}, {QStringLiteral("Verzije.txt"), forged},
-          {QStringLiteral("Update.log"), forged}, {QStringLiteral("Drugi.exe"), forged}},
-         true, {}},
-        {"the planned name as a link out of the folder", QStringLiteral("Novi.exe"),
-         {{QStringLiteral("Novi.exe"), "->/etc/hostname"}}, false, {}},
-        {"a row named as the manifest", QStringLiteral("Verzije.txt"), {{QStringLiteral("Verzije.txt"), forged}},
-         false, QStringLiteral("UNZIP: %UVerzije.7z - ime Verzije.txt pripada programu za ažuriranje")},
-        {"a row named as the journal", QStringLiteral("UPDATE.LOG"), {{QStringLiteral("UPDATE.LOG"), forged}},
-         false, QStringLiteral("UNZIP: %UUPDATE.7z - ime UPDATE.LOG pripada programu za ažuriranje")},
+        {"manifest, journal and another row's file beside the planned one",
+         QStringLiteral("Novi.exe"),
+         {{QStringLiteral("Novi.exe"), "program"},
+          {QStringLiteral("Verzije.txt"), forged},
+          {QStringLiteral("Update.log"), forged},
+          {QStringLiteral("Drugi.exe"), forged}},
+         true,
+         {}},
+        {"the planned name as a link out of the folder",
+         QStringLiteral("Novi.exe"),
+         {{QStringLiteral("Novi.exe"), "->/etc/hostname"}},
+         false,
+         {}},
+        {"a row named as the manifest",
+         QStringLiteral("Verzije.txt"),
+         {{QStringLiteral("Verzije.txt"), forged}},
+         false,
+         QStringLiteral("UNZIP: %UVerzije.7z - ime Verzije.txt pripada programu za ažuriranje")},
+        {"a row named as the journal",
+         QStringLiteral("UPDATE.LOG"),
+         {{QStringLiteral("UPDATE.LOG"), forged}},
+         false,
+         QStringLiteral("UNZIP: %UUPDATE.7z - ime UPDATE.LOG pripada programu za ažuriranje")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

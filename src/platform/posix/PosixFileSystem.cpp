@@ -136,7 +136,8 @@ Outcome PosixFileSystem::copyFile(const std::string& from, const std::string& to
     }
     if (S_ISLNK(existing.st_mode))
         ::unlink(to.c_str());
-    const int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, st.st_mode & 07777);
+    const int target =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, st.st_mode & 07777);
     if (target < 0) {
         const int error = errno;
         ::close(source);

@@ -38,7 +38,8 @@ bool isReparsePoint(DWORD attributes)
 // Removes a link or junction itself, never what it points at.
 bool removeLink(const std::wstring& path, DWORD attributes)
 {
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str())
+                                                   : DeleteFileW(path.c_str());
 }
 
 Outcome refusedLink()
@@ -105,7 +106,8 @@ Outcome removeTree(const std::wstring& folder)
 bool WindowsFileSystem::fileExists(const std::string& path) const
 {
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
-    return attributes != kInvalid && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    return attributes != kInvalid &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 bool WindowsFileSystem::isLink(const std::string& path) const
