@@ -240,7 +240,8 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint6
     QTimer stall;
     stall.setSingleShot(true);
     auto alive = [&] { sinceProgress.restart(); };
-    // A trickle keeps the stall timer quiet; over each span so much must come.
+    // A trickle keeps the stall timer quiet; over each span in which anything came, so
+    // much must come (a span of silence is the stall timer's).
     qint64 received = 0;
     qint64 receivedBefore = 0;
     QTimer slow;
@@ -256,7 +257,7 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint6
             fail(Outcome::Raised, stallText(stallTimeout));
     });
     QObject::connect(&slow, &QTimer::timeout, &loop, [&] {
-        if (received - receivedBefore < leastPerSpan)
+        if (received > receivedBefore && received - receivedBefore < leastPerSpan)
             fail(Outcome::Raised, QStringLiteral("Prijenos je prespor: manje od ") +
                                       QString::number(kSlowestBytesPerSecond) +
                                       QStringLiteral(" bajtova u sekundi kroz ") + spanText(stallTimeout));
