@@ -4,10 +4,33 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tarvino::test {
 namespace {
 
 using platform::Outcome;
+
+// libstdc++ makes no links on Windows; the system call does.
+bool plantLink(const std::filesystem::path& target, const std::filesystem::path& link, bool folder)
+{
+#ifdef _WIN32
+    // Wine makes the link but does not show it as a reparse point: nothing to test there.
+    const DWORD flags =
+        (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (!CreateSymbolicLinkW(link.wstring().c_str(), target.wstring().c_str(), flags))
+        return false;
+    const DWORD attributes = GetFileAttributesW(link.wstring().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    std::error_code ec;
+    folder ? std::filesystem::create_directory_symlink(target, link, ec)
+           : std::filesystem::create_symlink(target, link, ec);
+    return !ec;
+#endif
+}
 
 class FileSystemTest : public ::testing::Test {
 protected:
@@ -135,13 +158,8 @@ TEST_F(FileSystemTest, PlantedLinksAreNeverFollowed)
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         const std::string link = dir.at("Update", "Link");
-        std::error_code ec;
-        if (step.folderLink)
-            fs::create_directory_symlink(u8(outside), u8(link), ec);
-        else
-            fs::create_symlink(u8(victim), u8(link), ec);
-        if (ec)
-            GTEST_SKIP() << "No links here: " << ec.message();
+        if (!plantLink(u8(step.folderLink ? outside : victim), u8(link), step.folderLink))
+            GTEST_SKIP() << "No links here";
         EXPECT_TRUE(files.isLink(link));
         EXPECT_FALSE(files.fileExists(link));
         EXPECT_FALSE(files.fileSize(link));
@@ -155,8 +173,7 @@ TEST_F(FileSystemTest, PlantedLinksAreNeverFollowed)
         files.removeFolder(link);
     }
     // A link is no source to copy from either: it would bring a foreign file in.
-    std::error_code ec;
-    fs::create_symlink(u8(victim), u8(dir.at("Update", "Link.exe")), ec);
+    plantLink(u8(victim), u8(dir.at("Update", "Link.exe")), false);
     EXPECT_FALSE(files.copyFile(dir.at("Update", "Link.exe"), dir.at("Kopija.exe")));
     EXPECT_FALSE(files.fileExists(dir.at("Kopija.exe")));
 }

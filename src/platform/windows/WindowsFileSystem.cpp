@@ -35,6 +35,19 @@ bool isReparsePoint(DWORD attributes)
     return attributes != kInvalid && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// The attributes of the entry itself, as its folder lists it: a link that points
+// nowhere still shows as a link.
+DWORD ownAttributes(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW(withoutTrailingSeparator(path).c_str(), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return GetFileAttributesW(path.c_str());
+    FindClose(find);
+    return entry.dwFileAttributes;
+}
+
 // Removes a link or junction itself, never what it points at.
 bool removeLink(const std::wstring& path, DWORD attributes)
 {
@@ -105,14 +118,14 @@ Outcome removeTree(const std::wstring& folder)
 
 bool WindowsFileSystem::fileExists(const std::string& path) const
 {
-    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    const DWORD attributes = ownAttributes(widen(path));
     return attributes != kInvalid &&
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 bool WindowsFileSystem::isLink(const std::string& path) const
 {
-    return isReparsePoint(GetFileAttributesW(withoutTrailingSeparator(widen(path)).c_str()));
+    return isReparsePoint(ownAttributes(widen(path)));
 }
 
 bool WindowsFileSystem::folderExists(const std::string& path) const
@@ -133,7 +146,7 @@ Outcome WindowsFileSystem::createFolder(const std::string& path)
 Outcome WindowsFileSystem::removeFolder(const std::string& path)
 {
     const std::wstring folder = withoutTrailingSeparator(widen(path));
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    const DWORD attributes = ownAttributes(folder);
     if (attributes == kInvalid || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::absent(ERROR_PATH_NOT_FOUND, win::describe(ERROR_PATH_NOT_FOUND));
     if (isReparsePoint(attributes))
@@ -143,11 +156,11 @@ Outcome WindowsFileSystem::removeFolder(const std::string& path)
 
 Outcome WindowsFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    if (isReparsePoint(GetFileAttributesW(widen(from).c_str())))
+    if (isReparsePoint(ownAttributes(widen(from))))
         return refusedLink();
     // CopyFileW writes through a link in place of the target: the link goes first.
     const std::wstring target = widen(to);
-    const DWORD existing = GetFileAttributesW(target.c_str());
+    const DWORD existing = ownAttributes(target);
     if (isReparsePoint(existing) && !removeLink(target, existing))
         return lastError();
     if (!CopyFileW(widen(from).c_str(), target.c_str(), FALSE))
@@ -166,7 +179,7 @@ Outcome WindowsFileSystem::moveFile(const std::string& from, const std::string& 
 Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
 {
     const std::wstring file = widen(path);
-    const DWORD attributes = GetFileAttributesW(file.c_str());
+    const DWORD attributes = ownAttributes(file);
     if (attributes == kInvalid)
         return lastError();
     if (isReparsePoint(attributes))
@@ -181,7 +194,7 @@ Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
 Outcome WindowsFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
 {
     const std::wstring dir = widen(folder);
-    if (isReparsePoint(GetFileAttributesW(withoutTrailingSeparator(dir).c_str())))
+    if (isReparsePoint(ownAttributes(dir)))
         return refusedLink();
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(joined(dir, widen(pattern)).c_str(), &entry);
@@ -266,7 +279,7 @@ Outcome WindowsFileSystem::appendToFile(const std::string& path, const std::stri
     if (opened)
         *opened = false;
     const std::wstring name = widen(path);
-    const DWORD existing = GetFileAttributesW(name.c_str());
+    const DWORD existing = ownAttributes(name);
     if (isReparsePoint(existing))
         removeLink(name, existing);
     // Opening the reparse point itself: one planted again in between is not followed.
