@@ -24,6 +24,7 @@
 #include <QThread>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <sys/resource.h>
 
@@ -154,7 +155,8 @@ int main(int argc, char** argv)
         return [&, chilkat, port] {
             state.sources.useChilkat = chilkat;
             state.sources.primaryServer = QStringLiteral("127.0.0.1:") + QString::number(port);
-            return DownFile(ctx, QStringLiteral("veliki.7z"), folder);
+            return DownFile(ctx, QStringLiteral("veliki.7z"), folder,
+                            std::numeric_limits<std::int64_t>::max());
         };
     };
     auto curl = [&](bool https, quint16 port) {

@@ -86,6 +86,7 @@ public:
     explicit TimedFiles(platform::FileSystem& inner) : m_inner(inner) {}
     bool fileExists(const std::string& path) const override { return m_inner.fileExists(path); }
     bool folderExists(const std::string& path) const override { return m_inner.folderExists(path); }
+    bool isLink(const std::string& path) const override { return m_inner.isLink(path); }
     platform::Outcome createFolder(const std::string& path) override { return m_inner.createFolder(path); }
     platform::Outcome removeFolder(const std::string& path) override { return m_inner.removeFolder(path); }
     platform::Outcome copyFile(const std::string& from, const std::string& to) override

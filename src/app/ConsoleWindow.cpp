@@ -44,11 +44,13 @@ ConsoleWindow::ConsoleWindow(std::ostream& err, std::istream& in, bool terminal,
 
 void ConsoleWindow::message(const QString& text, Icon, const QString& title)
 {
+    ++m_boxesShown;
     writeLine(m_err, title.isEmpty() ? oneLine(text) : oneLine(title) + QStringLiteral(": ") + oneLine(text));
 }
 
 Answer ConsoleWindow::question(const QString& text)
 {
+    ++m_boxesShown;
     writeLine(m_err, oneLine(text));
     if (m_preset || !m_terminal) {
         if (m_answeredUnasked.contains(text) && m_onRepeat)

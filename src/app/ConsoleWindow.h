@@ -47,6 +47,8 @@ public:
     /// Whether a plan has been built since the last `forgetPlan`.
     bool planShown() const { return m_planShown; }
     void forgetPlan();
+    /// How many message boxes and questions went to standard error.
+    int boxesShown() const { return m_boxesShown; }
 
     /// Called when a question answered without the operator comes again: the
     /// same answer may keep the logic asking it for ever. The run goes on with
@@ -64,6 +66,7 @@ private:
     int m_tab = 0;
     std::vector<PlanGridRow> m_plan;
     bool m_planShown = false;
+    int m_boxesShown = 0;
     QSet<QString> m_answeredUnasked;
     std::function<void(const QString&)> m_onRepeat;
 };

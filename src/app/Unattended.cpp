@@ -114,12 +114,23 @@ void printPlan(std::ostream& out, const std::vector<PlanGridRow>& rows)
     }
 }
 
+// A failure never ends in silence: when no box or answer said why, the last message does.
+int failed(const ConsoleWindow& window, const Context& ctx, std::ostream& err)
+{
+    if (window.boxesShown() == 0) {
+        writeLine(err, ctx.state.currentMessage.isEmpty()
+                           ? QStringLiteral("Greška; pojedinosti su u dnevniku ") + journalPath(ctx.state)
+                           : oneLine(ctx.state.currentMessage));
+    }
+    return ExitFailed;
+}
+
 // After a preparation that did not plan anything: a plan was built and is empty,
-// or the preparation failed before it (its box already said why).
-int notPlanned(const ConsoleWindow& window, const Context& ctx, std::ostream& out)
+// or the preparation failed before it.
+int notPlanned(const ConsoleWindow& window, const Context& ctx, std::ostream& out, std::ostream& err)
 {
     if (!window.planShown())
-        return ExitFailed;
+        return failed(window, ctx, err);
     writeLine(out, ctx.window.status(Panel::Action));
     return ExitNothingNew;
 }
@@ -235,7 +246,7 @@ int runUnattended(const QStringList& arguments, platform::Platform& platform, Se
         const bool planned = PripremiVerzijaTXT(ctx);
         state.manifestFailed = !planned;
         if (!planned)
-            return notPlanned(window, ctx, console.out);
+            return notPlanned(window, ctx, console.out, console.err);
         printPlan(console.out, window.plan());
         return ExitDone;
     }
@@ -250,13 +261,13 @@ int runUnattended(const QStringList& arguments, platform::Platform& platform, Se
         // The update run itself rebuilds the plan after installing; only a plan
         // that stopped the command counts as nothing new.
         if (state.manifestFailed)
-            return notPlanned(window, ctx, console.out);
-        return ExitFailed;
+            return notPlanned(window, ctx, console.out, console.err);
+        return failed(window, ctx, console.err);
     }
     case UnattendedCommand::Distribution:
         if (cmdDownlNaLokaciju_Click(ctx))
             return ExitDone;
-        return state.heldElsewhere ? ExitBusy : ExitFailed;
+        return state.heldElsewhere ? ExitBusy : failed(window, ctx, console.err);
     default:
         return ExitWrongArguments;
     }

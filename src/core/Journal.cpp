@@ -39,11 +39,14 @@ QString journalFolder(const AppState& state)
 
 QString journalPath(const AppState& state)
 {
-    return journalFolder(state) + QStringLiteral("Update.log");
+    return journalFolder(state) + kJournalFile;
 }
 
 void LogirajGrešku(Context& ctx, const QString& message)
 {
+    // An Update folder that is a link leads elsewhere; the operation that finds it says so.
+    if (ctx.files().isLink(native(journalFolder(ctx.state))))
+        return;
     const QString entry = timestamp(ctx.clock().now()) + QLatin1Char(' ') + message + CRLF;
     bool opened = false;
     const platform::Outcome outcome =

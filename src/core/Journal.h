@@ -24,6 +24,8 @@ void showCollectedMessages(Context& ctx);
 
 /// The journal's path: the program's folder + "Update" + separator + "Update.log".
 QString journalPath(const AppState& state);
+/// The journal's file name, in the journal's folder.
+inline const QString kJournalFile = QStringLiteral("Update.log");
 /// The folder of the journal (the program's "Update" folder), ending in the separator.
 QString journalFolder(const AppState& state);
 

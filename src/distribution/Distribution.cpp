@@ -37,11 +37,11 @@ struct Run {
             ctx.window.message(text, icon);
     }
     /// Current message, journal behind `head`, message box: a failure of the manifests.
-    bool fail(const QString& head, const QString& message) const
+    bool fail(const QString& head, const QString& message, const QString& reason = {}) const
     {
         ctx.state.currentMessage = message;
         LogirajGrešku(ctx, head + message);
-        tell(message);
+        tell(withReason(message, reason));
         return false;
     }
 };
@@ -83,6 +83,8 @@ bool prepareFolders(Run& run)
     }
 
     run.staging = run.folder + QStringLiteral("Update") + separator();
+    if (const QString linked = linkedFolderMessage(ctx, {run.folder, run.staging}); !linked.isEmpty())
+        return run.fail(QStringLiteral("Download na lokaciju- "), linked);
     if (!ctx.files().folderExists(native(run.staging)) && !ctx.files().createFolder(native(run.staging))) {
         run.tell(QStringLiteral(
             "Nastala je greška u kreiranju Update direktorije! Program za skidanje novih programa "
@@ -98,7 +100,7 @@ bool fetchManifests(Run& run)
     Context& ctx = run.ctx;
     platform::FileSystem& files = ctx.files();
 
-    if (!DownFile(ctx, kManifestFile, run.staging)) {
+    if (!DownFile(ctx, kManifestFile, run.staging, kLargestManifestBytes)) {
         return run.fail(
             kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa "
                                   "internetom i pokušajte ponovno!") +
@@ -112,7 +114,7 @@ bool fetchManifests(Run& run)
         return false;
     }
 
-    if (!DownFile(ctx, kSecondManifestFile, run.staging)) {
+    if (!DownFile(ctx, kSecondManifestFile, run.staging, kLargestManifestBytes)) {
         return run.fail(
             kHead, QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta VerzijeU! Provjerite "
                                   "vezu sa internetom i pokušajte ponovno!") +
@@ -123,7 +125,7 @@ bool fetchManifests(Run& run)
                                run.staging);
 
     if (!files.fileExists(native(run.folder + kRemoteSupportProgram))) {
-        if (!DownFile(ctx, kRemoteSupportProgram, run.folder)) {
+        if (!DownFile(ctx, kRemoteSupportProgram, run.folder, kLargestRemoteSupportBytes)) {
             // Only a convenience for the operator: the release goes on without it.
             run.fail(kHead,
                      QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
@@ -135,10 +137,12 @@ bool fetchManifests(Run& run)
         }
     }
 
-    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kManifestFile)) {
+    QString reason;
+    if (!UčitajUMatricu(ctx, ctx.state.plan, run.staging + kManifestFile, &reason)) {
         return run.fail(QString(),
                         QStringLiteral("DownloadNaLokaciju - Desila se greška u čitanju zapisa u matricu.") +
-                            kStop);
+                            kStop,
+                        reason);
     }
 
     if (!files.folderExists(native(run.folder))) {
@@ -224,7 +228,7 @@ bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
 bool fetchPacked(Run& run, int i, const QString& packed)
 {
     AppState& s = run.ctx.state;
-    if (!DownFile(run.ctx, packed, run.folder))
+    if (!DownFile(run.ctx, packed, run.folder, bytes(s.plan, i, 4)))
         return false;
     // Counted once the file is there: a failed fetch brought nothing.
     s.totalTransferred += bytes(s.plan, i, 4);

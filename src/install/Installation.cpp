@@ -379,6 +379,13 @@ bool UpdatePrograma(Context& ctx, const InstallationHooks& hooks)
 {
     AppState& s = ctx.state;
     LogirajGrešku(ctx, kShortPrefix + QStringLiteral("početak"));
+    if (const QString linked = linkedFolderMessage(ctx, {s.updateFolder, s.backupFolder, s.scriptsFolder});
+        !linked.isEmpty()) {
+        s.currentMessage = linked;
+        LogirajGrešku(ctx, kShortPrefix + linked);
+        ctx.window.message(linked, Icon::Exclamation);
+        return false;
+    }
 
     if (!guardRunningPrograms(ctx))
         return false;

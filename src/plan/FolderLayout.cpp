@@ -27,6 +27,18 @@ void IzvediDirektorije(Context& ctx)
         s.helpFolder = s.installFolder + QStringLiteral("Help") + sep;
 }
 
+QString linkedFolderMessage(Context& ctx, std::initializer_list<QString> folders)
+{
+    for (const QString& folder : folders) {
+        if (ctx.files().isLink(native(folder)))
+            return QStringLiteral("Direktorija ") + folder +
+                   QStringLiteral(
+                       " je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite "
+                       "link i pokušajte ponovno. Prekida se ažuriranje!");
+    }
+    return {};
+}
+
 QString packedName(const QString& fileName)
 {
     QString name = fileName.left(std::max<qsizetype>(0, fileName.size() - 3)) + QStringLiteral("7z");

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 
 namespace tarvino {
 
@@ -28,6 +29,10 @@ QString installationFolder(Context& ctx);
 /// folder on that one computer) and "WinDir" (without it, the installation
 /// folder's "Help").
 void IzvediDirektorije(Context& ctx);
+
+/// When one of `folders` is a link or junction (to wherever someone pointed it), the
+/// message that refuses to work in it; empty when none is.
+QString linkedFolderMessage(Context& ctx, std::initializer_list<QString> folders);
 
 /// The published 7-Zip name of a manifest row: the last three characters become
 /// "7z", then "č" becomes "c" and "ž" becomes "z" (lower case only).

@@ -77,12 +77,13 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
     LogirajGrešku(ctx, kPrefix + QStringLiteral("početak"));
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("čitanje rs ") + s.updateFolder + kManifestFile);
-    if (!UčitajUMatricu(ctx, s.plan, s.updateFolder + kManifestFile)) {
+    QString reason;
+    if (!UčitajUMatricu(ctx, s.plan, s.updateFolder + kManifestFile, &reason)) {
         s.currentMessage =
             kPrefix +
             QStringLiteral("Desila se greška u čitanju zapisa u matricu iz datoteke. Prekida se ažuriranje!");
         LogirajGrešku(ctx, s.currentMessage);
-        ctx.window.message(s.currentMessage, Icon::Exclamation);
+        ctx.window.message(withReason(s.currentMessage, reason), Icon::Exclamation);
         return false;
     }
 
@@ -95,12 +96,12 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         ctx.window.message(s.currentMessage, Icon::Information);
         return false;
     }
-    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile)) {
+    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile, &reason)) {
         s.currentMessage =
             kPrefix +
             QStringLiteral("Desila se greška u čitanju zapisa u matricu-STARI. Prekida se ažuriranje!");
         LogirajGrešku(ctx, s.currentMessage);
-        ctx.window.message(s.currentMessage, Icon::Exclamation);
+        ctx.window.message(withReason(s.currentMessage, reason), Icon::Exclamation);
         return false;
     }
 

@@ -78,17 +78,26 @@ struct LockAttempt {
     Outcome outcome;
 };
 
+/// Links and junctions that someone planted in a working folder are never followed
+/// when a file is written, deleted or moved: the link itself is what is replaced or
+/// removed, and a link is no file.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    /// A plain file: a link to one does not count.
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;
+    /// Whether the path itself (a trailing separator ignored) is a symbolic link, a
+    /// junction or another reparse point.
+    virtual bool isLink(const std::string& path) const = 0;
     /// Creates one folder (its parent must exist).
     virtual Outcome createFolder(const std::string& path) = 0;
-    /// Removes a folder with everything in it, read-only files included.
+    /// Removes a folder with everything in it, read-only files included; a link in it,
+    /// or the folder itself being a link, is removed as a link.
     virtual Outcome removeFolder(const std::string& path) = 0;
-    /// Copies a file, overwriting the target. Succeeds only when the copy is on
+    /// Copies a plain file, overwriting the target; a link as the target is replaced
+    /// by the file, a link as the source is refused. Succeeds only when the copy is on
     /// the disk and as long as its source.
     virtual Outcome copyFile(const std::string& from, const std::string& to) = 0;
     /// Renames `from` onto `to` in one step, replacing `to`; both lie in one folder.
@@ -115,18 +124,20 @@ public:
     /// Moves a file. Fails when the target exists; reports `NotFound` only when the
     /// source file is absent from a folder that exists.
     virtual Outcome moveFile(const std::string& from, const std::string& to) = 0;
-    /// Deletes one file; with `force` a read-only file too. An absent file is `NotFound`.
+    /// Deletes one file, or a link to anything as the link; with `force` a read-only file
+    /// too. An absent file is `NotFound`.
     virtual Outcome deleteFile(const std::string& path, bool force) = 0;
     /// Deletes every file of `folder` whose name matches `pattern` ("*" and "?"),
     /// read-only files included. No match is a failure.
     virtual Outcome deleteMatching(const std::string& folder, const std::string& pattern) = 0;
-    /// Size of a file in bytes, or nothing with `why` set.
+    /// Size of a plain file in bytes, or nothing with `why` set.
     virtual std::optional<std::uint64_t> fileSize(const std::string& path, Outcome* why = nullptr) const = 0;
     /// Names (not paths) of the files directly in a folder.
     virtual std::vector<std::string> listFiles(const std::string& folder) const = 0;
     /// Reads a whole file as bytes.
     virtual Outcome readFile(const std::string& path, std::string& bytes) const = 0;
-    /// Opens a file for appending (creating it), writes the bytes and closes it again.
+    /// Opens a file for appending (creating it, and replacing a link by it), writes the
+    /// bytes and closes it again.
     /// `opened` tells whether a failure came after the file was open.
     virtual Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr) = 0;
 };

@@ -106,4 +106,37 @@ bool matchesWildcard(std::string_view name, std::string_view pattern)
     return false;
 }
 
+std::string commandLineOf(const std::vector<std::string>& arguments)
+{
+    std::string line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (i > 0)
+            line += ' ';
+        // The program's own name knows no escapes, and a program path holds no quote.
+        if (i == 0) {
+            line += '"' + argument + '"';
+            continue;
+        }
+        if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+            line += argument;
+            continue;
+        }
+        line += '"';
+        std::size_t backslashes = 0;
+        for (const char c : argument) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes * 2, '\\');
+        line += '"';
+    }
+    return line;
+}
+
 } // namespace tarvino::platform

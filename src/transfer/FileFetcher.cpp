@@ -37,6 +37,9 @@ constexpr qint64 kChunkSize = 1 << 20;
 
 const QString kRaisedHead = QStringLiteral("DownInet: Greška u downloadu datoteke: ");
 
+// Below this many bytes a second over a whole stall span, a transfer counts as stalled.
+constexpr qint64 kSlowestBytesPerSecond = 1024;
+
 enum InetState {
     Connecting = 3,
     Connected = 4,
@@ -127,12 +130,11 @@ QString httpStatusText(const QNetworkReply& reply)
     return text;
 }
 
-QString stallText(std::chrono::milliseconds timeout)
+QString spanText(std::chrono::milliseconds span)
 {
-    const qint64 ms = timeout.count();
-    const QString span = ms % 1000 == 0 ? QString::number(ms / 1000) + QStringLiteral(" s")
-                                        : QString::number(ms) + QStringLiteral(" ms");
-    return QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (") + span + QLatin1Char(')');
+    const qint64 ms = span.count();
+    return ms % 1000 == 0 ? QString::number(ms / 1000) + QStringLiteral(" s")
+                          : QString::number(ms) + QStringLiteral(" ms");
 }
 
 // Unbuffered, every failed write is the save file's own error and stops its commit;
@@ -159,9 +161,32 @@ std::optional<QString> notAsReceived(Context& ctx, const QString& localPath, qin
     return std::nullopt;
 }
 
-// Runs one GET and streams its body into `localPath`. The file appears under its
-// name only when the whole body has arrived; until then a previous file stays as it was.
-FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const FetchHooks& hooks)
+QString stallText(std::chrono::milliseconds timeout)
+{
+    return QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (") + spanText(timeout) +
+           QLatin1Char(')');
+}
+
+QString tooLargeText(qint64 largest)
+{
+    return QStringLiteral("Server šalje više od očekivanih ") + QString::number(largest) +
+           QStringLiteral(" bajtova; prijenos je prekinut");
+}
+
+// A reply that ends without a length or chunks could have been cut anywhere: the end
+// of the connection looks the same as the end of the file.
+bool endIsKnown(const QNetworkReply& reply)
+{
+    return reply.header(QNetworkRequest::ContentLengthHeader).isValid() ||
+           reply.rawHeader("Transfer-Encoding").toLower().contains("chunked") ||
+           reply.attribute(QNetworkRequest::Http2WasUsedAttribute).toBool();
+}
+
+// Runs one GET and streams its body, of at most `largest` bytes, into `localPath`. The
+// file appears under its name only when the whole body has arrived; until then a
+// previous file stays as it was.
+FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, qint64 largest,
+                  const FetchHooks& hooks)
 {
     useSystemProxy();
     QNetworkAccessManager manager;
@@ -197,6 +222,12 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
         const std::optional<int> code = httpStatus(*reply);
         return !failure && (!code || (*code >= 200 && *code < 300));
     };
+    // The file is written as itself: a link planted under its name goes first.
+    auto open = [&] {
+        if (ctx.files().isLink(native(localPath)))
+            ctx.files().deleteFile(native(localPath), true);
+        return openUnbuffered(file);
+    };
     auto drain = [&] {
         if (reply->bytesAvailable() <= 0)
             return;
@@ -204,7 +235,7 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
             reply->skip(reply->bytesAvailable());
             return;
         }
-        if (!file.isOpen() && !openUnbuffered(file)) {
+        if (!file.isOpen() && !open()) {
             fail(Outcome::TransferFailed, file.errorString());
             return;
         }
@@ -212,6 +243,10 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
             const qint64 n = reply->read(chunk.data(), chunk.size());
             if (n <= 0)
                 return;
+            if (written + n > largest) {
+                fail(Outcome::TransferFailed, tooLargeText(largest));
+                return;
+            }
             if (file.write(chunk.constData(), n) != n) {
                 fail(Outcome::TransferFailed, file.errorString());
                 return;
@@ -229,6 +264,12 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     QTimer stall;
     stall.setSingleShot(true);
     auto alive = [&] { sinceProgress.restart(); };
+    // A trickle keeps the stall timer quiet; over each span in which anything came, so
+    // much must come (a span of silence is the stall timer's).
+    qint64 received = 0;
+    qint64 receivedBefore = 0;
+    QTimer slow;
+    const qint64 leastPerSpan = kSlowestBytesPerSecond * stallTimeout.count() / 1000;
 
     QEventLoop loop;
     QNetworkReply* r = reply.get();
@@ -238,6 +279,13 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
             stall.start(stallTimeout - quiet);
         else
             fail(Outcome::Raised, stallText(stallTimeout));
+    });
+    QObject::connect(&slow, &QTimer::timeout, &loop, [&] {
+        if (received > receivedBefore && received - receivedBefore < leastPerSpan)
+            fail(Outcome::Raised, QStringLiteral("Prijenos je prespor: manje od ") +
+                                      QString::number(kSlowestBytesPerSecond) +
+                                      QStringLiteral(" bajtova u sekundi kroz ") + spanText(stallTimeout));
+        receivedBefore = received;
     });
     QObject::connect(r, &QNetworkReply::socketStartedConnecting, &loop, [&] {
         alive();
@@ -256,19 +304,29 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
             fail(Outcome::Raised, httpStatusText(*reply));
             return;
         }
+        if (const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            bodyWanted() && length.isValid() && length.toLongLong() > largest) {
+            fail(Outcome::TransferFailed, tooLargeText(largest));
+            return;
+        }
         state(ReceivingResponse);
     });
     QObject::connect(r, &QNetworkReply::readyRead, &loop, [&] {
         alive();
         state(ResponseReceived);
+        if (bodyWanted() && written + reply->bytesAvailable() > largest) {
+            fail(Outcome::TransferFailed, tooLargeText(largest));
+            return;
+        }
         // What is left when the reply ends is drained after the loop.
         if (reply->bytesAvailable() >= kChunkSize)
             drain();
     });
-    QObject::connect(r, &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
+    QObject::connect(r, &QNetworkReply::downloadProgress, &loop, [&](qint64 bytes, qint64 total) {
         alive();
+        received = bytes;
         if (hooks.progress)
-            hooks.progress(received, total);
+            hooks.progress(bytes, total);
     });
     QObject::connect(r, &QNetworkReply::sslErrors, &loop, [&](const QList<QSslError>& errors) {
         QStringList texts;
@@ -279,9 +337,11 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
     stall.start(stallTimeout);
+    slow.start(stallTimeout);
     if (!reply->isFinished())
         loop.exec();
     stall.stop();
+    slow.stop();
 
     if (!failure) {
         const std::optional<int> code = httpStatus(*reply);
@@ -303,6 +363,11 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
                                    QStringLiteral("Veza je prekinuta: primljeno ") + QString::number(written) +
                                        QStringLiteral(" od ") + QString::number(length.toLongLong()) +
                                        QStringLiteral(" bajtova")};
+        } else if (!endIsKnown(*reply)) {
+            failure = FetchResult{Outcome::TransferFailed,
+                                  QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li "
+                                                 "primljen cijeli (primljeno ") +
+                                      QString::number(written) + QStringLiteral(" bajtova)")};
         }
     }
     if (failure) {
@@ -314,7 +379,7 @@ FetchResult fetch(Context& ctx, const QUrl& url, const QString& localPath, const
     if (!file.isOpen()) {
         if (!hooks.storeEmpty)
             return {Outcome::Empty, {}};
-        if (!openUnbuffered(file))
+        if (!open())
             return {Outcome::TransferFailed, file.errorString()};
     }
     if (!file.commit())
@@ -381,7 +446,7 @@ QString inetStateText(int state, const QString& previous)
     return texts[static_cast<std::size_t>(state)];
 }
 
-bool DownChilkat(Context& ctx, const QString& fileName, const QString& folder)
+bool DownChilkat(Context& ctx, const QString& fileName, const QString& folder, std::int64_t largest)
 {
     const QUrl url = begin(ctx, Engine::Component, fileName);
 
@@ -398,7 +463,7 @@ bool DownChilkat(Context& ctx, const QString& fileName, const QString& folder)
         StatusStanje(ctx, QString::number(percent) + QLatin1Char('%'));
     };
 
-    const FetchResult result = fetch(ctx, url, folder + fileName, hooks);
+    const FetchResult result = fetch(ctx, url, folder + fileName, largest, hooks);
     switch (result.outcome) {
     case Outcome::Stored:
     case Outcome::Empty:
@@ -414,14 +479,14 @@ bool DownChilkat(Context& ctx, const QString& fileName, const QString& folder)
     return raisedError(ctx, fileName, result.description);
 }
 
-bool DownInet(Context& ctx, const QString& fileName, const QString& folder)
+bool DownInet(Context& ctx, const QString& fileName, const QString& folder, std::int64_t largest)
 {
     const QUrl url = begin(ctx, Engine::TransferControl, fileName);
 
     FetchHooks hooks;
     hooks.state = [&](int state) { StatusStanje(ctx, inetStateText(state, ctx.window.status(Panel::State))); };
 
-    const FetchResult result = fetch(ctx, url, folder + fileName, hooks);
+    const FetchResult result = fetch(ctx, url, folder + fileName, largest, hooks);
     switch (result.outcome) {
     case Outcome::Stored:
         return stored(ctx, fileName);
@@ -436,9 +501,10 @@ bool DownInet(Context& ctx, const QString& fileName, const QString& folder)
     return raisedError(ctx, fileName, result.description);
 }
 
-bool DownFile(Context& ctx, const QString& fileName, const QString& folder)
+bool DownFile(Context& ctx, const QString& fileName, const QString& folder, std::int64_t largest)
 {
-    return ctx.state.sources.useChilkat ? DownChilkat(ctx, fileName, folder) : DownInet(ctx, fileName, folder);
+    return ctx.state.sources.useChilkat ? DownChilkat(ctx, fileName, folder, largest)
+                                        : DownInet(ctx, fileName, folder, largest);
 }
 
 } // namespace tarvino

@@ -43,7 +43,7 @@ bool SnimitiSaInterneta(Context& ctx)
 
         run.journal(QStringLiteral("Početak skidanja ") + packed);
         OznačiStavkuPlana(ctx, name, StageFetching);
-        if (!DownFile(ctx, packed, s.updateFolder))
+        if (!DownFile(ctx, packed, s.updateFolder, columnBytes(s.plan.at(i, 4).text())))
             return false;
         if (!files.fileExists(packedPath)) {
             return run.fail(QStringLiteral("Nije nađena 7z datoteka: ") + s.updateFolder + packed +

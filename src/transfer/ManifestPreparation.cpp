@@ -36,12 +36,12 @@ QString withoutBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
-// A failure that stops the preparation: journal, box, false.
-bool stop(Context& ctx, const QString& journalPrefix, const QString& message)
+// A failure that stops the preparation: journal, box (with the reason behind it, if any), false.
+bool stop(Context& ctx, const QString& journalPrefix, const QString& message, const QString& reason = {})
 {
     ctx.state.currentMessage = message;
     LogirajGrešku(ctx, journalPrefix + message);
-    ctx.window.message(message, Icon::Exclamation);
+    ctx.window.message(withReason(message, reason), Icon::Exclamation);
     return false;
 }
 
@@ -57,7 +57,7 @@ bool fetchFromInternet(Context& ctx)
 
     if (!exists(ctx, s.installFolder + kRemoteSupportProgram)) {
         // Remote support is a convenience: without it the check goes on.
-        if (DownFile(ctx, kRemoteSupportProgram, s.installFolder)) {
+        if (DownFile(ctx, kRemoteSupportProgram, s.installFolder, kLargestRemoteSupportBytes)) {
             if (!exists(ctx, s.installFolder + kRemoteSupportProgram))
                 LogirajGrešku(
                     ctx, kRemoteSupportPrefix +
@@ -71,7 +71,15 @@ bool fetchFromInternet(Context& ctx)
         }
     }
 
-    if (!DownFile(ctx, kManifestFile, s.updateFolder)) {
+    // An empty manifest is no release: the component engine stores it, the transfer
+    // control refuses it; both end as the same failed fetch.
+    bool fetched = DownFile(ctx, kManifestFile, s.updateFolder, kLargestManifestBytes);
+    if (fetched && ctx.files().fileSize(native(s.updateFolder + kManifestFile)) == std::uint64_t{0}) {
+        LogirajGrešku(ctx, QStringLiteral("Ništa nije primljeno (dužina 0). Download: ") + kManifestFile);
+        ctx.files().deleteFile(native(s.updateFolder + kManifestFile), true);
+        fetched = false;
+    }
+    if (!fetched) {
         return stop(ctx, kPrefix,
                     QStringLiteral(
                         "Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu sa internetom "
@@ -157,6 +165,8 @@ bool PripremiVerzijaTXT(Context& ctx)
     const QString networkFolder = networkSourceFolder(s);
 
     IzvediDirektorije(ctx);
+    if (const QString linked = linkedFolderMessage(ctx, {s.updateFolder}); !linked.isEmpty())
+        return stop(ctx, kPrefix, linked);
 
     if (!ctx.files().folderExists(native(s.updateFolder)) &&
         !ctx.files().createFolder(native(s.updateFolder))) {
@@ -175,11 +185,13 @@ bool PripremiVerzijaTXT(Context& ctx)
                 QStringLiteral("Verzije.txt Program za automatsko ažuriranje novih programa mora prestati sa "
                                "ažuriranjem. Molimo da o ovoj poruci izvjestite Tarvino tim za podršku."));
     }
-    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile)) {
+    QString reason;
+    if (!UčitajUMatricu(ctx, s.installed, s.installFolder + kManifestFile, &reason)) {
         return stop(
             ctx, kPrefix,
             QStringLiteral("PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se "
-                           "ažuriranje!"));
+                           "ažuriranje!"),
+            reason);
     }
 
     const bool present = usesNetworkSource(s) ? copyFromNetwork(ctx, networkFolder) : fetchFromInternet(ctx);

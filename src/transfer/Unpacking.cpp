@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "core/WindowServices.h"
 #include "plan/FolderLayout.h"
+#include "platform/TextRules.h"
 
 #include <optional>
 
@@ -16,7 +17,8 @@ const QString kSevenZip = QStringLiteral("7za.exe");
 const QString kSevenZip = QStringLiteral("7za");
 #endif
 
-const QChar Q = QLatin1Char('"');
+// Where an archive is unpacked before its one planned file is taken out of it.
+const QString kUnpackFolder = QStringLiteral("Raspakiranje");
 
 // 7-Zip's own codes: 0 done, 1 only warnings; from 2 on the data did not come out whole.
 constexpr int kFirstFatalExitCode = 2;
@@ -40,6 +42,15 @@ platform::Started runAndWait(Context& ctx, const QString& commandLine)
     return started;
 }
 
+// The "UNZIP: " failure: current message, collected errors, journal; false.
+bool failed(Context& ctx, const QString& detail)
+{
+    ctx.state.currentMessage = QStringLiteral("UNZIP: ") + detail;
+    appendLine(ctx.state.errorMessages, ctx.state.currentMessage);
+    LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + ctx.state.currentMessage);
+    return false;
+}
+
 } // namespace
 
 int unpackPauseSeconds(std::uint64_t bytes)
@@ -52,15 +63,16 @@ int unpackPauseSeconds(std::uint64_t bytes)
     return static_cast<int>(seconds);
 }
 
-QString unpackCommandLine(Context& ctx, const QString& packed)
+QString unpackCommandLine(Context& ctx, const QString& packed, const QString& into)
 {
     const QString programFolder = withSeparator(ctx.state.programFolder);
-    const QString updateFolder = ctx.state.updateFolder;
     // Shipped beside the tool on Windows; elsewhere the system's 7-Zip will do.
     const QString program =
         ctx.files().fileExists(native(programFolder + kSevenZip)) ? programFolder + kSevenZip : kSevenZip;
-    return Q + program + Q + QStringLiteral(" e ") + Q + updateFolder + packed + Q +
-           QStringLiteral(" -aoa -o") + Q + updateFolder + Q;
+    // Names as separate arguments behind "--", matched as they stand (-spd): none can be a switch.
+    return fromNative(
+        platform::commandLineOf({native(program), "e", "-aoa", "-spd", native(QStringLiteral("-o") + into),
+                                 "--", native(ctx.state.updateFolder + packed)}));
 }
 
 bool Unzipaj(Context& ctx, const QString& fileName)
@@ -78,39 +90,66 @@ bool Unzipaj(Context& ctx, const QString& fileName)
     const std::optional<std::uint64_t> packedSize = files.fileSize(native(packedPath));
     const QString extension = extensionOf(fileName);
 
+    // The fetched manifest and the journal lie in the same folder; no row may replace them.
+    for (const QString& own : {kManifestFile, kJournalFile, kUnpackFolder}) {
+        if (platform::equalsIgnoringCase(native(fileName), native(own)))
+            return failed(ctx, packedPath + QStringLiteral(" - ime ") + fileName +
+                                   QStringLiteral(" pripada programu za ažuriranje"));
+    }
+
     if (isCopyOnly(extension)) {
         if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
             LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
         if (!files.copyFile(native(packedPath), native(targetPath)))
             LogirajGrešku(ctx, QStringLiteral("Unzip - samo kopiranje datoteke: ") + packedPath);
     } else {
-        // A file left by an earlier run must not pass the size check in place of this one.
-        if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
+        // A file left by an earlier run must not pass the size check in place of this one,
+        // and a link planted there must not be written through.
+        const platform::Outcome removed = files.deleteFile(native(targetPath), true);
+        if (!removed && !removed.notFound())
             LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
 
-        const QString commandLine = unpackCommandLine(ctx, packed);
+        // Everything comes out into a folder of its own; only the planned file leaves it.
+        const QString into = s.updateFolder + kUnpackFolder;
+        files.removeFolder(native(into));
+        const platform::Outcome created = files.createFolder(native(into));
+        if (!created)
+            return failed(ctx, packedPath + fromNative(created.description));
+
+        const QString commandLine = unpackCommandLine(ctx, packed, into);
         LogirajGrešku(ctx, QStringLiteral("Unzipaj- ") + commandLine);
         const platform::Started run = runAndWait(ctx, commandLine);
         if (!run.outcome) {
-            s.currentMessage = QStringLiteral("UNZIP: ") + packedPath + fromNative(run.outcome.description);
-            appendLine(s.errorMessages, s.currentMessage);
-            LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + s.currentMessage);
-            return false;
+            files.removeFolder(native(into));
+            return failed(ctx, packedPath + fromNative(run.outcome.description));
         }
         appendLine(s.actionMessages, QStringLiteral("UNZIP: ") + packedPath);
 
-        // A damaged archive still leaves a file of full length behind: remove it, so
+        // A damaged archive still leaves a file of full length behind: it stays out, so
         // that the check of the unpacked files stops the update instead of installing it.
         const std::optional<int> exitCode = ctx.platform.processes().exitCode(run.processId);
-        if (exitCode && *exitCode >= kFirstFatalExitCode) {
+        const bool whole = !exitCode || *exitCode < kFirstFatalExitCode;
+        if (!whole) {
             const QString failure = QStringLiteral("UNZIP: ") + packedPath +
                                     QStringLiteral(" - 7-Zip je završio s greškom ") +
                                     QString::number(*exitCode);
             appendLine(s.errorMessages, failure);
             LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + failure);
-            if (files.fileExists(native(targetPath)) && !files.deleteFile(native(targetPath), true))
-                LogirajGrešku(ctx, QStringLiteral("Unzip - brisanje datoteke: ") + s.updateFolder + fileName);
         }
+        const QString inFolder = into + separator();
+        for (const std::string& member : files.listFiles(native(inFolder))) {
+            if (fromNative(member) != fileName)
+                LogirajGrešku(ctx, QStringLiteral("Unzipaj- Zanemarena datoteka iz arhive ") + packed +
+                                       QStringLiteral(": ") + fromNative(member));
+        }
+        // A link in the archive is not the file: fileExists takes plain files only.
+        if (whole && files.fileExists(native(inFolder + fileName))) {
+            const platform::Outcome moved = files.moveFile(native(inFolder + fileName), native(targetPath));
+            if (!moved)
+                LogirajGrešku(ctx, QStringLiteral("Unzipaj- Greška ") + targetPath + QLatin1Char(' ') +
+                                       fromNative(moved.description));
+        }
+        files.removeFolder(native(into));
     }
 
     if (extension == QLatin1String("ocx") || !isCopyOnly(extension)) {

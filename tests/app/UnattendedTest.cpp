@@ -146,12 +146,17 @@ TEST(Unattended, CheckPrintsThePlanOrSaysThatNothingIsNewOrFails)
         {{}, check, ExitFailed, {}},
         // An update with nothing new stops before the update run, as its button does.
         {kInstalledManifest, update, ExitNothingNew, nothingNew},
+        // A refused name fails with the reader's reason on standard error.
+        {"Novi.7z\" -o. -x!B.exe;1;0;0;1;1;\r\n", update, ExitFailed, {}},
     };
     for (const auto& [served, arguments, status, out] : cases) {
         served.isEmpty() ? ws.server.answerStatus(manifest, 404) : ws.server.serve(manifest, served);
         const Outcome r = ws.run(arguments);
         EXPECT_EQ(std::pair(r.status, lines(r.out)), std::pair(status, out)) << r.err.toStdString();
+        // Never a failure without a word why.
+        EXPECT_TRUE(status != ExitFailed || !r.err.isEmpty());
     }
+    EXPECT_TRUE(ws.run(update).err.contains(QStringLiteral("Ime ne smije sadržavati znakove < > \" | ? *")));
     // The window's start-up ran; the update run did not.
     EXPECT_FALSE(ws.inst.exists(QStringLiteral("UpdateADM")));
     EXPECT_FALSE(ws.inst.journal().contains(QStringLiteral("********************* KRAJ UPDATE")));

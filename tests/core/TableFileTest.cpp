@@ -45,7 +45,7 @@ TEST(TableFile, RecordsFillRowsInOrderAndBlankLinesAreSkipped)
     EXPECT_EQ(inst.state.rowCounter, 0);
 }
 
-// The layout errors go to the current message, the refused rows also to the journal; a file that
+// Every failure of a file that opened goes to the current message and the journal; a file that
 // cannot be read is told in a box and leaves the current message as it was.
 TEST(TableFile, EveryFailureHasItsMessageAndDestination)
 {
@@ -55,26 +55,73 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
         QString message;                   // %1: the file; empty: a box instead
         bool journalled = false;
     };
-    std::vector<Case> cases {
+    std::vector<Case> cases{
         {"six fields", "A.exe;1;0;0;1;1\r\n",
-         QStringLiteral("Greška u splitu - ima : 5 članova! Datoteka: %1 Red: A.exe;1;0;0;1;1 ")},
+         QStringLiteral("Greška u splitu - ima : 5 članova! Datoteka: %1 Red: A.exe;1;0;0;1;1 "), true},
         {"eight fields", "A.exe;1;0;0;1;1;;\r\n",
-         QStringLiteral("Greška u splitu - ima : 7 članova! Datoteka: %1 Red: A.exe;1;0;0;1;1;; ")},
+         QStringLiteral("Greška u splitu - ima : 7 članova! Datoteka: %1 Red: A.exe;1;0;0;1;1;; "), true},
+        // Read whole, so never more than a manifest can be.
+        {"too large", QByteArray((1 << 20) + 1, ' '),
+         QStringLiteral("Datoteka %1 ima 1048577 bajtova, a kontrolna datoteka ne može imati više od 1048576 "
+                        "bajtova."),
+         true},
         {"72 records", records(72),
          QStringLiteral("Greška u dodjeljivanju vrijednosti matrici! Subscript out of range"), true},
         {"missing file", std::nullopt, {}},
         {"unreadable file", records(2), {}},
     };
-    for (const QString& name :
-         {QStringLiteral("../Računi.exe"), QStringLiteral("Sub/A.exe"), QStringLiteral("Sub\\A.exe"),
-          QStringLiteral("C:A.exe"), QStringLiteral(".."), QStringLiteral("A\tB.exe"),
-          QString(300, QLatin1Char('a')) + QStringLiteral(".exe")}) {
-        const QString line = name + QStringLiteral(";1;0;0;1;1;");
-        cases.push_back(
-            {name.toStdString(), toAnsi(QStringLiteral("Dobar.exe;1;0;0;1;1;\r\n") + line + CRLF),
-             QStringLiteral("Neispravno ime datoteke u datoteci: %1 Red: ") + line +
-                 QStringLiteral(" Ime ne smije sadržavati direktoriju, disk ni znakove /, \\, :, .."),
-             true});
+    // Hostile names: each would reach outside the folders, run a device or mean another file on Windows.
+    const QString path = QStringLiteral("Ime ne smije sadržavati direktoriju, disk ni znakove /, \\, :, ..");
+    const QString reserved =
+        QStringLiteral("Ime ne smije sadržavati znakove < > \" | ? * ni kontrolne znakove.");
+    const QString device =
+        QStringLiteral("Ime je rezervirano ime uređaja u Windowsima (CON, PRN, AUX, NUL, COM1, LPT1 i sl.).");
+    const QString trailing = QStringLiteral("Ime ne smije završavati točkom ni razmakom.");
+    const std::pair<QByteArray, QString> names[] = {
+        {toAnsi(QStringLiteral("../Računi.exe")), path},
+        {"Sub/A.exe", path},
+        {"Sub\\A.exe", path},
+        {"C:A.exe", path},
+        {"..", path},
+        {QByteArray(300, 'a') + ".exe", QStringLiteral("Ime je duže od 255 bajtova.")},
+        {"A\tB.exe", reserved},
+        {"Novi.7z\" -o. -x!B.exe", reserved},
+        {"A<B>.exe", reserved},
+        {"A|B.exe", reserved},
+        {"*.exe", reserved},
+        {"A?.exe", reserved},
+        {"CON", device},
+        {"nul.txt", device},
+        {"COM1.dll", device},
+        {"Lpt1 .exe", device},
+        {"CONIN$", device},
+        {toAnsi(QStringLiteral("com¹.exe")), device},
+        {"A.exe.", trailing},
+        {"A.exe ", trailing},
+        {toAnsi(QStringLiteral("Ra\u202Eexe.chm")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+202E).")},
+        {toAnsi(QStringLiteral("A\u200B.exe")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+200B).")},
+        {toAnsi(QStringLiteral("A\uFEFF.exe")),
+         QStringLiteral("Ime ne smije sadržavati nevidljive znakove (U+FEFF).")},
+        {"Ra\xC4.exe", QStringLiteral("Ime sadrži neispravno kodirane znakove.")},
+    };
+    for (const auto& [name, reason] : names) {
+        const QByteArray line = name + ";1;0;0;1;1;";
+        cases.push_back({name.toStdString(), "Dobar.exe;1;0;0;1;1;\r\n" + line + "\r\n",
+                         QStringLiteral("Neispravno ime datoteke u datoteci: %1 Red: ") + fromAnsi(line) +
+                             QLatin1Char(' ') + reason,
+                         true});
+    }
+    // Sizes beyond 64 bits once wrapped the total; a size is a whole number of sane length.
+    for (const QByteArray size : {QByteArray("99999999999999999999"), QByteArray("-5"), QByteArray("1.5"),
+                                  QByteArray("1e9"), QByteArray("0x10")}) {
+        const QByteArray line = "A.exe;1;0;0;" + size + ";1;";
+        cases.push_back({size.toStdString(), line + "\r\n",
+                         QStringLiteral("Neispravna veličina datoteke u datoteci: %1 Red: ") +
+                             fromAnsi(line) +
+                             QStringLiteral(" Veličina mora biti cijeli broj bajtova (najviše 12 znamenki)."),
+                         true});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

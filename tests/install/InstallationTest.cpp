@@ -304,6 +304,82 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, InstallationFailureTest, ::testing::ValuesIn
                              return std::string(info.param.name);
                          });
 
+/// A link planted where the installation writes, pointing at a folder of someone else's.
+struct LinkCase {
+    const char* name;
+    /// Plants the link; gets the outside folder.
+    std::function<void(InstallationTest&, const QString& outside)> plant;
+    bool installed; // a refused working folder stops before anything changes
+};
+
+class InstallationLinkTest : public InstallationTest, public ::testing::WithParamInterface<LinkCase> {};
+
+QString withoutSeparator(const QString& folder)
+{
+    return folder.chopped(1);
+}
+
+// The working folder goes where the link points to, the link takes its place.
+void linkFolder(const QString& folder, const QString& outside)
+{
+    QDir().rename(withoutSeparator(folder), outside + QStringLiteral("/moved"));
+    QFile::link(outside + QStringLiteral("/moved"), withoutSeparator(folder));
+}
+
+const LinkCase kLinks[] = {
+    {"BackupFolder",
+     [](InstallationTest& t, const QString& outside) {
+         QFile::link(outside, withoutSeparator(t.state().backupFolder));
+     },
+     false},
+    {"ScriptsFolder",
+     [](InstallationTest& t, const QString& outside) { linkFolder(t.state().scriptsFolder, outside); },
+     false},
+    {"NewItem",
+     [](InstallationTest& t, const QString& outside) {
+         QFile::link(outside + QStringLiteral("/Sistem.dll"),
+                     t.state().installFolder + QStringLiteral("Novi.exe"));
+     },
+     true},
+};
+
+TEST_P(InstallationLinkTest, NothingOutsideChanges)
+{
+    const LinkCase& c = GetParam();
+    QTemporaryDir outsideDir;
+    const QString outside = outsideDir.path();
+    put(outside + QLatin1Char('/'), QStringLiteral("Sistem.dll"), "original");
+    c.plant(*this, outside);
+    const auto snapshot = [&] {
+        QStringList found;
+        for (QDirIterator it(outside, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            found << path + QLatin1Char('=') + QString::fromUtf8(get(path, {}).value_or(QByteArray()));
+        }
+        return found;
+    };
+    const QStringList outsideBefore = snapshot();
+
+    EXPECT_EQ(run(), c.installed);
+
+    EXPECT_EQ(snapshot(), outsideBefore);
+    EXPECT_EQ(get(state().installFolder + QStringLiteral("Novi.exe"), {}),
+              c.installed ? std::optional<QByteArray>("new Novi.exe") : std::nullopt);
+    if (!c.installed) {
+        EXPECT_TRUE(inst.window.marks.empty());
+        ASSERT_EQ(inst.window.messageTexts().size(), 1);
+        EXPECT_TRUE(inst.window.messageTexts()[0].startsWith(QStringLiteral("Direktorija ")));
+        EXPECT_TRUE(inst.window.messageTexts()[0].endsWith(QStringLiteral(
+            " je link (poveznica) na drugo mjesto, a program ne piše kroz linkove. Uklonite link i "
+            "pokušajte ponovno. Prekida se ažuriranje!")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, InstallationLinkTest, ::testing::ValuesIn(kLinks),
+                         [](const ::testing::TestParamInfo<LinkCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 TEST_F(InstallationTest, CutShortCopyOfANewProgramIsDeleted)
 {
     // The rollback has no old file to copy over what the copy left.

@@ -146,14 +146,25 @@ TEST(UpdatePlan, EveryManifestFailureStopsWithItsMessage)
         QString message;    // %1: the installation folder
         Icon icon;
         QString journalPrefix; // before the text in the journal
+        QString reason = {};   // the reader's, on the box's second line
     } cases[] = {
-        {"Update/Verzije.txt", "A.exe;2;0;0;1;1\r\n",
-         kPrefix + "Desila se greška u čitanju zapisa u matricu iz datoteke" + stops, Icon::Exclamation, {}},
-        {"Verzije.txt", {},
+        {"Update/Verzije.txt",
+         "A.exe;2;0;0;1;1\r\n",
+         kPrefix + "Desila se greška u čitanju zapisa u matricu iz datoteke" + stops,
+         Icon::Exclamation,
+         {},
+         "\r\nGreška u splitu - ima : 5 članova! Datoteka: %1Update/Verzije.txt Red: A.exe;2;0;0;1;1 "},
+        {"Verzije.txt",
+         {},
          "Ne postoji datoteka: %1Verzije.txt te nije moguće nastaviti sa ažuriranjem. Kontaktirajte Tarvino!",
-         Icon::Information, "NapraviRsŠtoTrebaAžurirati "},
-        {"Verzije.txt", "A.exe;1\r\n", kPrefix + "Desila se greška u čitanju zapisa u matricu-STARI" + stops,
-         Icon::Exclamation, {}},
+         Icon::Information,
+         "NapraviRsŠtoTrebaAžurirati "},
+        {"Verzije.txt",
+         "A.exe;1\r\n",
+         kPrefix + "Desila se greška u čitanju zapisa u matricu-STARI" + stops,
+         Icon::Exclamation,
+         {},
+         "\r\nGreška u splitu - ima : 1 članova! Datoteka: %1Verzije.txt Red: A.exe;1 "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + ": " + c.content.toStdString());
@@ -166,7 +177,8 @@ TEST(UpdatePlan, EveryManifestFailureStopsWithItsMessage)
         const QString text = c.message.contains("%1") ? c.message.arg(inst.folder()) : c.message;
 
         EXPECT_FALSE(NapraviRsŠtoTrebaAžurirati(inst.ctx));
-        ASSERT_EQ(inst.window.messageTexts(), QStringList {text});
+        const QString reason = c.reason.contains("%1") ? c.reason.arg(inst.folder()) : c.reason;
+        ASSERT_EQ(inst.window.messageTexts(), QStringList{text + reason});
         EXPECT_EQ(inst.window.messages[0].icon, c.icon);
         EXPECT_EQ(inst.journal().last(), c.journalPrefix + text);
         EXPECT_TRUE(inst.window.plan.empty());

@@ -1,12 +1,36 @@
 #include "TestFolder.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tarvino::test {
 namespace {
 
 using platform::Outcome;
+
+// libstdc++ makes no links on Windows; the system call does.
+bool plantLink(const std::filesystem::path& target, const std::filesystem::path& link, bool folder)
+{
+#ifdef _WIN32
+    // Wine makes the link but does not show it as a reparse point: nothing to test there.
+    const DWORD flags =
+        (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (!CreateSymbolicLinkW(link.wstring().c_str(), target.wstring().c_str(), flags))
+        return false;
+    const DWORD attributes = GetFileAttributesW(link.wstring().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    std::error_code ec;
+    folder ? std::filesystem::create_directory_symlink(target, link, ec)
+           : std::filesystem::create_symlink(target, link, ec);
+    return !ec;
+#endif
+}
 
 class FileSystemTest : public ::testing::Test {
 protected:
@@ -111,6 +135,56 @@ TEST_F(FileSystemTest, CopyOverwritesAndAppendCreatesThenAppends)
     EXPECT_FALSE(files.fileSize(dir.at("Nema.txt"), &why));
     EXPECT_TRUE(why.notFound());
     EXPECT_FALSE(files.fileSize(dir.path(), &why));
+}
+
+// A link planted in a working folder: every writing step replaces or removes the link
+// itself and leaves what it points at as it was.
+TEST_F(FileSystemTest, PlantedLinksAreNeverFollowed)
+{
+    namespace fs = std::filesystem;
+    const auto u8 = [](const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); };
+    const std::string outside = dir.at("Izvan");
+    const std::string victim = dir.at("Izvan", "Sistem.dll");
+    ASSERT_TRUE(files.createFolder(outside));
+    dir.write(victim, "original");
+    const std::string source = dir.at("Novi.exe");
+    dir.write(source, "new");
+    ASSERT_TRUE(files.createFolder(dir.at("Update")));
+
+    struct Step {
+        const char* what;
+        std::function<Outcome(const std::string& link)> run;
+        bool folderLink = false;
+    };
+    const Step steps[] = {
+        {"copy onto", [&](const std::string& link) { return files.copyFile(source, link); }},
+        {"append to", [&](const std::string& link) { return files.appendToFile(link, "journal"); }},
+        {"delete", [&](const std::string& link) { return files.deleteFile(link, true); }},
+        {"move away", [&](const std::string& link) { return files.moveFile(link, dir.at("Moved.exe")); }},
+        {"remove folder", [&](const std::string& link) { return files.removeFolder(link); }, true},
+        {"empty folder", [&](const std::string& link) { return files.deleteMatching(link, "*.*"); }, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::string link = dir.at("Update", "Link");
+        if (!plantLink(u8(step.folderLink ? outside : victim), u8(link), step.folderLink))
+            GTEST_SKIP() << "No links here";
+        EXPECT_TRUE(files.isLink(link));
+        EXPECT_FALSE(files.fileExists(link));
+        EXPECT_FALSE(files.fileSize(link));
+
+        step.run(link);
+
+        EXPECT_EQ(dir.read(victim), "original");
+        EXPECT_EQ(files.listFiles(outside), std::vector<std::string>{"Sistem.dll"});
+        files.deleteFile(link, true);
+        files.deleteFile(dir.at("Moved.exe"), true);
+        files.removeFolder(link);
+    }
+    // A link is no source to copy from either: it would bring a foreign file in.
+    plantLink(u8(victim), u8(dir.at("Update", "Link.exe")), false);
+    EXPECT_FALSE(files.copyFile(dir.at("Update", "Link.exe"), dir.at("Kopija.exe")));
+    EXPECT_FALSE(files.fileExists(dir.at("Kopija.exe")));
 }
 
 } // namespace

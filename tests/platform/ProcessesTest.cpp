@@ -1,4 +1,5 @@
 #include "TestFolder.h"
+#include "platform/TextRules.h"
 
 #ifndef _WIN32
 #include "platform/posix/PosixProcesses.h"
@@ -116,6 +117,11 @@ TEST(CommandLineTest, SplitsLikeWindowsPrograms)
     // Backslashes count only before a quote; the program name knows no escapes.
     EXPECT_EQ(splitCommandLine("\"C:\\dir\\\" a\\\\b \\\"q\\\" \"c\\\\\" \"say \"\"hi\"\"\""),
               (V{"C:\\dir\\", "a\\\\b", "\"q\"", "c\\", "say \"hi\""}));
+
+    // Quoted for a Windows program, arguments come back as they were: none becomes a switch.
+    for (const V& arguments : {V{"/opt/7za", "e", "-o/a b/Update", "--", "/a b/Novi.7z\" -o. -x!B.exe"},
+                               V{"C:\\Program Files\\7za.exe", "", "a\\\\\"b", "trailing\\", "\t"}})
+        EXPECT_EQ(splitCommandLine(platform::commandLineOf(arguments)), arguments);
 }
 #endif
 

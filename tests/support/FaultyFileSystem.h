@@ -44,6 +44,7 @@ public:
 
     bool fileExists(const std::string& path) const override { return alive(), m_real.fileExists(path); }
     bool folderExists(const std::string& path) const override { return alive(), m_real.folderExists(path); }
+    bool isLink(const std::string& path) const override { return alive(), m_real.isLink(path); }
     platform::Outcome createFolder(const std::string& path) override;
     platform::Outcome removeFolder(const std::string& path) override;
     platform::Outcome copyFile(const std::string& from, const std::string& to) override;

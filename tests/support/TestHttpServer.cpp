@@ -33,6 +33,7 @@ struct TestHttpServer::Connection {
     QByteArray out;
     qint64 sent = 0;
     qint64 limit = 0;
+    qint64 headSize = 0;
     bool closeAtEnd = true;
     bool pausing = false;
 };
@@ -162,9 +163,11 @@ void TestHttpServer::onReadable(Connection& c)
 
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason(answer.status) + "\r\n";
     head += "Content-Type: application/octet-stream\r\n";
-    head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (!answer.withoutLength)
+        head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     c.out = head + answer.body;
+    c.headSize = head.size();
     c.limit = head.size() + (answer.sendOnly < 0 ? answer.body.size() : answer.sendOnly);
     c.closeAtEnd = answer.closeAfterSending;
     feed(c);
@@ -175,7 +178,8 @@ void TestHttpServer::feed(Connection& c)
     if (c.limit == 0 || c.pausing || c.socket->bytesToWrite() > 0)
         return;
     if (c.sent < c.limit) {
-        const qint64 n = std::min(m_chunkSize, c.limit - c.sent);
+        // The head goes whole: only the body is paced.
+        const qint64 n = std::max(std::min(m_chunkSize, c.limit - c.sent), c.headSize - c.sent);
         c.socket->write(c.out.constData() + c.sent, n);
         c.sent += n;
         if (m_chunkPause.count() > 0) {

@@ -30,6 +30,8 @@ public:
         bool closeAfterSending = true;
         /// Accepts the request and never answers.
         bool silent = false;
+        /// No Content-Length: the end of the connection is the end of the body.
+        bool withoutLength = false;
     };
 
     TestHttpServer();
@@ -47,6 +49,10 @@ public:
     /// Answers `path` (decoded, beginning with "/") with 200 and these bytes.
     void serve(const QString& path, const QByteArray& body) { m_answers[path] = Answer {200, body}; }
     void answerStatus(const QString& path, int status);
+    void serveWithoutLength(const QString& path, const QByteArray& body)
+    {
+        m_answers[path] = Answer{200, body, -1, true, false, true};
+    }
     /// Declares the whole body's length, sends `bytes` of it and closes the connection.
     void cutAfter(const QString& path, const QByteArray& body, qint64 bytes)
     {

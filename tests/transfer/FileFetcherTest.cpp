@@ -39,7 +39,7 @@ struct Site {
         inst.state.fetchStallTimeout = 20s;
     }
 
-    bool fetch(const QString& name) { return DownFile(inst.ctx, name, target); }
+    bool fetch(const QString& name) { return DownFile(inst.ctx, name, target, kLargestRemoteSupportBytes); }
     QByteArray stored(const QString& name) const { return inst.read(QStringLiteral("Update/") + name); }
     QStringList updateFiles() const
     {
@@ -144,6 +144,9 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
         // What follows the raised error's head and the name; empty for a failed transfer,
         // which only the transfer control raises.
         QString raised;
+        // Of a failed transfer, what its reason begins with.
+        QString failed = {};
+        qint64 largest = kLargestRemoteSupportBytes;
     };
     const QString stalled = QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (300 ms)");
     const Case cases[] = {
@@ -170,6 +173,29 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
          },
          {}},
         {"server unreachable", [](Site& s) { s.primary.close(); }, {}},
+        // Hostile servers: more than the manifest says, no end to know, a trickle.
+        {"longer than its size, said in advance",
+         [&](Site& s) { s.primary.serve(path, QByteArray(2000, 'x')); },
+         {},
+         QStringLiteral("Server šalje više od očekivanih 1000 bajtova"),
+         1000},
+        {"longer than its size, without a length",
+         [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(2000, 'x')); },
+         {},
+         QStringLiteral("Server šalje više od očekivanih 1000 bajtova"),
+         1000},
+        {"without a length",
+         [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(500, 'x')); },
+         {},
+         QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li primljen cijeli")},
+        {"a byte at a time",
+         [&](Site& s) {
+             s.inst.state.fetchStallTimeout = 300ms;
+             s.primary.setChunkSize(1);
+             s.primary.setChunkPause(30ms);
+             s.primary.serve(path, QByteArray(1000, 'x'));
+         },
+         QStringLiteral("Prijenos je prespor: manje od 1024 bajtova u sekundi kroz 300 ms")},
         {"no target folder",
          [&](Site& s) {
              s.primary.serve(path, "data");
@@ -192,13 +218,14 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
             site.inst.write(QStringLiteral("Update/Racuni.7z"), "old");
             c.arrange(site);
 
-            EXPECT_FALSE(DownFile(site.inst.ctx, QStringLiteral("Racuni.7z"), site.target));
+            EXPECT_FALSE(DownFile(site.inst.ctx, QStringLiteral("Racuni.7z"), site.target, c.largest));
 
             // The component reports a failed transfer in the journal only; all else is raised.
             const bool raised = !chilkat || !c.raised.isEmpty();
             const QString reason = site.inst.state.currentMessage;
             const QString head = kRaisedHead + QStringLiteral("Racuni.7z ");
             EXPECT_TRUE(c.raised.isEmpty() || reason == head + c.raised) << reason.toStdString();
+            EXPECT_TRUE(reason.contains(c.failed)) << reason.toStdString();
             EXPECT_EQ(reason.startsWith(head), raised) << reason.toStdString();
             EXPECT_GT(reason.size(), raised ? head.size() : 0);
             EXPECT_EQ(site.inst.journal().last(),
@@ -242,7 +269,7 @@ TEST(FileFetcher, StatusPanelTwoFollowsTheTransfer)
         PanelTwoLog window(site.inst.window);
         Context ctx{site.inst.state, window, site.inst.platform, *site.inst.settings};
 
-        EXPECT_TRUE(DownFile(ctx, QStringLiteral("Veliki.7z"), site.target));
+        EXPECT_TRUE(DownFile(ctx, QStringLiteral("Veliki.7z"), site.target, kLargestRemoteSupportBytes));
         EXPECT_EQ(site.stored(QStringLiteral("Veliki.7z")), big);
 
         // Cleared at the end; before that the component counts up to 100% through steps between.

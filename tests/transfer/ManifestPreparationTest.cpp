@@ -1,6 +1,7 @@
 #include "transfer/ManifestPreparation.h"
 
 #include "ForwardingWindow.h"
+#include "TestCertificates.h"
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
@@ -178,12 +179,26 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
          p + missing, missing},
         {"installed manifest unreadable",
          [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }, p + unreadable,
-         unreadable},
+         unreadable +
+             QStringLiteral(
+                 "\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt Red: Racuni.exe;23;1 ")},
         {"internet manifest not fetched",
          [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
              ws.inst.window.updateEnabled = true;
              ws.primary.answerStatus(kRegular + kManifest, 404);
+         },
+         p + notFetched, notFetched},
+        // Empty, the manifest is no release on either engine.
+        {"internet manifest empty over http",
+         [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); }, p + notFetched, notFetched},
+        {"internet manifest empty over https",
+         [](Workstation& ws) {
+             const TestCertificates& certificates = TestCertificates::instance();
+             ws.primary.enableTls(certificates.serverCertificate, certificates.serverKey);
+             ws.inst.state.sources.useChilkat = true;
+             ws.inst.state.sources.extraAuthorities = certificates.authorityPath;
+             ws.primary.serve(kRegular + kManifest, {});
          },
          p + notFetched, notFetched},
         {"internet manifest fetched but absent",

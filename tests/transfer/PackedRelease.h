@@ -24,20 +24,33 @@ inline QByteArray noise(qsizetype size, quint32 variant = 7)
     return bytes;
 }
 
-/// A 7-Zip archive holding one file under `name`, made by the real 7za.
-inline QByteArray sevenZip(const QString& name, const QByteArray& content)
+/// A 7-Zip archive of these files (name, content), made by the real 7za; a content
+/// "->path" stores a link to that path.
+inline QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members)
 {
     QTemporaryDir work;
-    QFile file(work.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
+    QStringList arguments = {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
+                             QStringLiteral("-snl"), QStringLiteral("archive.7z")};
+    for (const auto& [name, content] : members) {
+        if (content.startsWith("->")) {
+            EXPECT_TRUE(QFile::link(QString::fromUtf8(content.mid(2)), work.filePath(name)));
+        } else {
+            QFile file(work.filePath(name));
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        }
+        arguments << name;
+    }
     QProcess zip;
     zip.setWorkingDirectory(work.path());
-    zip.start(QStringLiteral("7za"), {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
-                                      QStringLiteral("archive.7z"), name});
+    zip.start(QStringLiteral("7za"), arguments);
     EXPECT_TRUE(zip.waitForFinished(60000) && zip.exitCode() == 0) << zip.readAll().toStdString();
     QFile archive(work.filePath(QStringLiteral("archive.7z")));
     return archive.open(QIODevice::ReadOnly) ? archive.readAll() : QByteArray();
+}
+
+inline QByteArray sevenZip(const QString& name, const QByteArray& content)
+{
+    return sevenZip({{name, content}});
 }
 
 /// What a release publishes for one manifest row: the file and its packed form (a 7-Zip

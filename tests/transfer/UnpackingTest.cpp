@@ -3,6 +3,7 @@
 #include "PackedRelease.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -23,7 +24,7 @@ TEST(Unpacking, ArchiveUnpacksUnderItsInstalledNameWithTheToolsOwnSevenZip)
 {
     PackedRelease r;
     // 7-Zip beside the tool is preferred to the system's.
-    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/bin/7za"), r.inst.path(QStringLiteral("7za"))));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/7za"), r.inst.path(QStringLiteral("7za"))));
     const Published racuni = publish(QStringLiteral("Računi.dll"), noise(3000, 1));
     put(r, racuni);
 
@@ -34,8 +35,8 @@ TEST(Unpacking, ArchiveUnpacksUnderItsInstalledNameWithTheToolsOwnSevenZip)
     EXPECT_EQ(r.inst.journal(),
               (QStringList{QStringLiteral("Unzipaj- Početak Računi.dll"),
                            QStringLiteral("Unzipaj- ") + Q + r.inst.folder() + QStringLiteral("7za") + Q +
-                               QStringLiteral(" e ") + Q + u + QStringLiteral("Racuni.7z") + Q +
-                               QStringLiteral(" -aoa -o") + Q + u + Q,
+                               QStringLiteral(" e -aoa -spd -o") + u + QStringLiteral("Raspakiranje -- ") +
+                               u + QStringLiteral("Racuni.7z"),
                            QStringLiteral("Unzipaj- Kraj Računi.dll")}));
     EXPECT_EQ(r.inst.window.actionHistory,
               (QStringList{QStringLiteral("UnZipanje datoteke: Racuni.7z"), QString()}));
@@ -90,4 +91,69 @@ TEST(Unpacking, SevenZipThatCannotBeStartedFailsAndLeavesNoEarlierFile)
     EXPECT_EQ(r.inst.journal().last(), QStringLiteral("Unzipaj- Greška ") + expected);
     // Removed before 7-Zip was even tried: it must not pass the size check in place of the new one.
     EXPECT_FALSE(r.inUpdate(p.name));
+}
+
+// What an archive holds besides its planned file stays out of the Update folder: it
+// cannot replace the fetched manifest, the journal or another row's file.
+TEST(Unpacking, HostileArchivesGiveOnlyThePlannedFile)
+{
+    struct Case {
+        const char* what;
+        QString name;
+        QList<std::pair<QString, QByteArray>> members;
+        bool unpacked;   // the planned file stands in the Update folder afterwards
+        QString failure; // the current message of a refused row; %U the Update folder
+    };
+    const QByteArray forged = "forged";
+    const Case cases[] = {
+        {"manifest, journal and another row's file beside the planned one",
+         QStringLiteral("Novi.exe"),
+         {{QStringLiteral("Novi.exe"), "program"},
+          {QStringLiteral("Verzije.txt"), forged},
+          {QStringLiteral("Update.log"), forged},
+          {QStringLiteral("Drugi.exe"), forged}},
+         true,
+         {}},
+        {"the planned name as a link out of the folder",
+         QStringLiteral("Novi.exe"),
+         {{QStringLiteral("Novi.exe"), "->/etc/hostname"}},
+         false,
+         {}},
+        {"a row named as the manifest",
+         QStringLiteral("Verzije.txt"),
+         {{QStringLiteral("Verzije.txt"), forged}},
+         false,
+         QStringLiteral("UNZIP: %UVerzije.7z - ime Verzije.txt pripada programu za ažuriranje")},
+        {"a row named as the journal",
+         QStringLiteral("UPDATE.LOG"),
+         {{QStringLiteral("UPDATE.LOG"), forged}},
+         false,
+         QStringLiteral("UNZIP: %UUPDATE.7z - ime UPDATE.LOG pripada programu za ažuriranje")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PackedRelease r;
+        r.inst.write(QStringLiteral("Update/Verzije.txt"), "fetched");
+        r.inst.write(QStringLiteral("Update/Drugi.exe"), "other row");
+        r.inst.write(QStringLiteral("Update/") + packedName(c.name), sevenZip(c.members));
+
+        EXPECT_EQ(Unzipaj(r.inst.ctx, c.name), c.failure.isEmpty());
+
+        QString failure = c.failure;
+        EXPECT_EQ(r.inst.state.currentMessage,
+                  c.failure.isEmpty() ? QStringLiteral("Unzip ") + c.name
+                                      : failure.replace(QStringLiteral("%U"), r.inst.state.updateFolder));
+        EXPECT_EQ(r.readUpdate(QStringLiteral("Verzije.txt")), "fetched");
+        EXPECT_EQ(r.readUpdate(QStringLiteral("Drugi.exe")), "other row");
+        EXPECT_FALSE(r.inst.journal().join(QString()).contains(forged));
+        if (c.failure.isEmpty()) {
+            EXPECT_EQ(r.inst.platform.files().fileExists(native(r.update(c.name))), c.unpacked);
+        }
+        EXPECT_FALSE(QFileInfo::exists(r.update(QStringLiteral("Raspakiranje"))));
+        if (c.members.size() > 1) {
+            EXPECT_EQ(r.readUpdate(c.name), "program");
+            EXPECT_TRUE(r.inst.journal().contains(
+                QStringLiteral("Unzipaj- Zanemarena datoteka iz arhive Novi.7z: Drugi.exe")));
+        }
+    }
 }

@@ -38,10 +38,38 @@ fs::path asPath(const std::string& path)
     return p;
 }
 
+// The entry itself, never what a link points at.
 bool isRegularFile(const std::string& path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isSymlink(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(asPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+Outcome refusedLink(const std::string& path)
+{
+    return Outcome::failed(ELOOP, path + " is a link, not a file");
+}
+
+// Writes every byte to `fd`, through interruptions.
+int writeAll(int fd, const char* data, std::size_t size)
+{
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd, data + written, size - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return 0;
 }
 
 bool isReadOnly(const std::string& path)
@@ -72,6 +100,11 @@ bool PosixFileSystem::folderExists(const std::string& path) const
     return !path.empty() && fs::is_directory(asPath(path), ec);
 }
 
+bool PosixFileSystem::isLink(const std::string& path) const
+{
+    return isSymlink(path);
+}
+
 Outcome PosixFileSystem::createFolder(const std::string& path)
 {
     if (::mkdir(asPath(path).c_str(), 0777) != 0)
@@ -83,6 +116,8 @@ Outcome PosixFileSystem::removeFolder(const std::string& path)
 {
     std::error_code ec;
     const fs::path p = asPath(path);
+    if (isSymlink(path))
+        return ::unlink(p.c_str()) == 0 ? Outcome::ok() : fromErrno(errno);
     if (!fs::is_directory(p, ec))
         return Outcome::absent(ENOENT, std::strerror(ENOENT));
     fs::remove_all(p, ec);
@@ -93,18 +128,55 @@ Outcome PosixFileSystem::removeFolder(const std::string& path)
 
 Outcome PosixFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    if (!isRegularFile(from))
+    if (isSymlink(from))
+        return refusedLink(from);
+    const int source = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (source < 0)
+        return fromErrno(errno);
+    struct stat st {};
+    if (::fstat(source, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(source);
         return fromErrno(ENOENT);
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec)
-        return Outcome::failed(ec.value(), ec.message());
+    }
+    // A link in place of the target is replaced, not written through; one planted
+    // again in between makes the open fail.
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0 && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
+        ::close(source);
+        return Outcome::failed(EINVAL, "A file cannot be copied onto itself");
+    }
+    if (S_ISLNK(existing.st_mode))
+        ::unlink(to.c_str());
+    const int target =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, st.st_mode & 07777);
+    if (target < 0) {
+        const int error = errno;
+        ::close(source);
+        return Outcome::failed(error, std::strerror(error));
+    }
+    char buffer[64 * 1024];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(source, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        if ((error = writeAll(target, buffer, static_cast<std::size_t>(n))) != 0)
+            break;
+    }
+    ::fchmod(target, st.st_mode & 07777);
+    if (::close(target) != 0 && error == 0)
+        error = errno;
+    ::close(source);
+    if (error != 0)
+        return Outcome::failed(error, std::strerror(error));
     if (const Outcome flushed = flushFile(to); !flushed)
         return flushed;
     // A copy cut short (a full disk) must not pass for the file.
-    const std::optional<std::uint64_t> source = fileSize(from, nullptr);
-    const std::optional<std::uint64_t> copied = fileSize(to, nullptr);
-    if (!source || source != copied)
+    if (fileSize(to, nullptr) != static_cast<std::uint64_t>(st.st_size))
         return Outcome::failed(EIO, "The copy of " + from + " is not as long as the file");
     return Outcome::ok();
 }
@@ -160,7 +232,9 @@ LockAttempt PosixFileSystem::lockFile(const std::string& path)
 Outcome PosixFileSystem::moveFile(const std::string& from, const std::string& to)
 {
     std::error_code ec;
-    if (!isRegularFile(from)) {
+    // A link is moved as the link: rename never follows it.
+    const bool link = isSymlink(from);
+    if (!link && !isRegularFile(from)) {
         // Only a missing file in an existing folder counts as absent.
         fs::path folder = fs::path(from).parent_path();
         if (folder.empty())
@@ -182,6 +256,8 @@ Outcome PosixFileSystem::moveFile(const std::string& from, const std::string& to
         return Outcome::ok();
     if (error != EXDEV)
         return Outcome::failed(error, std::strerror(error));
+    if (link)
+        return refusedLink(from);
     fs::copy_file(from, to, fs::copy_options::none, ec);
     if (ec) {
         // A half-written copy is ours to remove; an existing target is not.
@@ -199,6 +275,8 @@ Outcome PosixFileSystem::moveFile(const std::string& from, const std::string& to
 
 Outcome PosixFileSystem::deleteFile(const std::string& path, bool force)
 {
+    if (isSymlink(path))
+        return ::unlink(path.c_str()) == 0 ? Outcome::ok() : fromErrno(errno);
     if (!isRegularFile(path))
         return fromErrno(ENOENT);
     if (!force && isReadOnly(path))
@@ -212,6 +290,8 @@ Outcome PosixFileSystem::deleteMatching(const std::string& folder, const std::st
 {
     std::error_code ec;
     const fs::path dir = asPath(folder);
+    if (isSymlink(folder))
+        return refusedLink(folder);
     if (!fs::is_directory(dir, ec))
         return Outcome::failed(ENOENT, "The folder " + folder + " does not exist");
     bool matched = false;
@@ -239,7 +319,7 @@ Outcome PosixFileSystem::deleteMatching(const std::string& folder, const std::st
 std::optional<std::uint64_t> PosixFileSystem::fileSize(const std::string& path, Outcome* why) const
 {
     struct stat st {};
-    const int error = ::stat(path.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
+    const int error = ::lstat(path.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
     if (error != 0) {
         if (why)
             *why = fromErrno(error);
@@ -289,22 +369,16 @@ Outcome PosixFileSystem::appendToFile(const std::string& path, const std::string
 {
     if (opened)
         *opened = false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (isSymlink(path))
+        ::unlink(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return Outcome::failed(errno, std::strerror(errno));
     if (opened)
         *opened = true;
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            return Outcome::failed(error, std::strerror(error));
-        }
-        written += static_cast<std::size_t>(n);
+    if (const int error = writeAll(fd, bytes.data(), bytes.size()); error != 0) {
+        ::close(fd);
+        return Outcome::failed(error, std::strerror(error));
     }
     if (::close(fd) != 0)
         return Outcome::failed(errno, std::strerror(errno));

@@ -11,6 +11,7 @@ class PosixFileSystem final : public FileSystem {
 public:
     bool fileExists(const std::string& path) const override;
     bool folderExists(const std::string& path) const override;
+    bool isLink(const std::string& path) const override;
     Outcome createFolder(const std::string& path) override;
     Outcome removeFolder(const std::string& path) override;
     Outcome copyFile(const std::string& from, const std::string& to) override;

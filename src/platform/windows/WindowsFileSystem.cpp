@@ -30,6 +30,36 @@ std::wstring joined(const std::wstring& folder, const std::wstring& name)
     return folder + L'\\' + name;
 }
 
+bool isReparsePoint(DWORD attributes)
+{
+    return attributes != kInvalid && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The attributes of the entry itself, as its folder lists it: a link that points
+// nowhere still shows as a link.
+DWORD ownAttributes(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW(withoutTrailingSeparator(path).c_str(), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return GetFileAttributesW(path.c_str());
+    FindClose(find);
+    return entry.dwFileAttributes;
+}
+
+// Removes a link or junction itself, never what it points at.
+bool removeLink(const std::wstring& path, DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str())
+                                                   : DeleteFileW(path.c_str());
+}
+
+Outcome refusedLink()
+{
+    return Outcome::failed(ERROR_CANT_ACCESS_FILE, "The file is a link");
+}
+
 bool isDots(const wchar_t* name)
 {
     return (name[0] == L'.' && name[1] == L'\0') || (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
@@ -60,10 +90,9 @@ Outcome removeTree(const std::wstring& folder)
                 continue;
             const std::wstring path = joined(folder, entry.cFileName);
             Outcome step = Outcome::ok();
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT &&
-                entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // A junction is removed, never followed into what it points at.
-                if (!RemoveDirectoryW(path.c_str()))
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A junction or link is removed, never followed into what it points at.
+                if (!removeLink(path, entry.dwFileAttributes))
                     step = lastError();
             } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 step = removeTree(path);
@@ -107,8 +136,14 @@ std::optional<std::uint64_t> sizeOf(const std::wstring& path)
 
 bool WindowsFileSystem::fileExists(const std::string& path) const
 {
-    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
-    return attributes != kInvalid && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const DWORD attributes = ownAttributes(widen(path));
+    return attributes != kInvalid &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+bool WindowsFileSystem::isLink(const std::string& path) const
+{
+    return isReparsePoint(ownAttributes(widen(path)));
 }
 
 bool WindowsFileSystem::folderExists(const std::string& path) const
@@ -129,16 +164,24 @@ Outcome WindowsFileSystem::createFolder(const std::string& path)
 Outcome WindowsFileSystem::removeFolder(const std::string& path)
 {
     const std::wstring folder = withoutTrailingSeparator(widen(path));
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    const DWORD attributes = ownAttributes(folder);
     if (attributes == kInvalid || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::absent(ERROR_PATH_NOT_FOUND, win::describe(ERROR_PATH_NOT_FOUND));
+    if (isReparsePoint(attributes))
+        return RemoveDirectoryW(folder.c_str()) ? Outcome::ok() : lastError();
     return removeTree(folder);
 }
 
 Outcome WindowsFileSystem::copyFile(const std::string& from, const std::string& to)
 {
     const std::wstring source = widen(from);
+    if (isReparsePoint(ownAttributes(source)))
+        return refusedLink();
+    // CopyFileW writes through a link in place of the target: the link goes first.
     const std::wstring target = widen(to);
+    const DWORD existing = ownAttributes(target);
+    if (isReparsePoint(existing) && !removeLink(target, existing))
+        return lastError();
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
         return lastError();
     if (const Outcome flushed = flushFile(to); !flushed)
@@ -216,9 +259,11 @@ Outcome WindowsFileSystem::moveFile(const std::string& from, const std::string& 
 Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
 {
     const std::wstring file = widen(path);
-    const DWORD attributes = GetFileAttributesW(file.c_str());
+    const DWORD attributes = ownAttributes(file);
     if (attributes == kInvalid)
         return lastError();
+    if (isReparsePoint(attributes))
+        return removeLink(file, attributes) ? Outcome::ok() : lastError();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return fromError(ERROR_FILE_NOT_FOUND);
     if ((attributes & FILE_ATTRIBUTE_READONLY) && !force)
@@ -229,6 +274,8 @@ Outcome WindowsFileSystem::deleteFile(const std::string& path, bool force)
 Outcome WindowsFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
 {
     const std::wstring dir = widen(folder);
+    if (isReparsePoint(ownAttributes(dir)))
+        return refusedLink();
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(joined(dir, widen(pattern)).c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE)
@@ -260,7 +307,7 @@ std::optional<std::uint64_t> WindowsFileSystem::fileSize(const std::string& path
             *why = lastError();
         return std::nullopt;
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
         if (why)
             *why = fromError(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
@@ -311,8 +358,13 @@ Outcome WindowsFileSystem::appendToFile(const std::string& path, const std::stri
 {
     if (opened)
         *opened = false;
-    HANDLE file = CreateFileW(widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring name = widen(path);
+    const DWORD existing = ownAttributes(name);
+    if (isReparsePoint(existing))
+        removeLink(name, existing);
+    // Opening the reparse point itself: one planted again in between is not followed.
+    HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return win::lastFailure();
     if (opened)
