@@ -11,11 +11,6 @@
 namespace tarvino {
 namespace {
 
-#if defined(Q_OS_WIN)
-const QString kSevenZip = QStringLiteral("7za.exe");
-#else
-const QString kSevenZip = QStringLiteral("7za");
-#endif
 
 // Where an archive is unpacked before its one planned file is taken out of it.
 const QString kUnpackFolder = QStringLiteral("Raspakiranje");
@@ -65,10 +60,10 @@ int unpackPauseSeconds(std::uint64_t bytes)
 
 QString unpackCommandLine(Context& ctx, const QString& packed, const QString& into)
 {
-    const QString programFolder = withSeparator(ctx.state.programFolder);
+    const QString sevenZip = QString::fromLatin1(platform::sevenZipProgram());
+    const QString beside = withSeparator(ctx.state.programFolder) + sevenZip;
     // Shipped beside the tool on Windows; elsewhere the system's 7-Zip will do.
-    const QString program =
-        ctx.files().fileExists(native(programFolder + kSevenZip)) ? programFolder + kSevenZip : kSevenZip;
+    const QString program = ctx.files().fileExists(native(beside)) ? beside : sevenZip;
     // Names as separate arguments behind "--", matched as they stand (-spd): none can be a switch.
     return fromNative(
         platform::commandLineOf({native(program), "e", "-aoa", "-spd", native(QStringLiteral("-o") + into),
