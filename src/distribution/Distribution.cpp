@@ -65,7 +65,7 @@ bool sameSize(std::optional<std::uint64_t> size, std::int64_t expected)
     return size && expected >= 0 && *size == static_cast<std::uint64_t>(expected);
 }
 
-// Steps 1 to 3: the folder text, the folder and its "Update" folder.
+// The folder text, the folder and its "Update" folder.
 bool prepareFolders(Run& run)
 {
     Context& ctx = run.ctx;
@@ -94,7 +94,7 @@ bool prepareFolders(Run& run)
     return true;
 }
 
-// Steps 4 to 9: the two manifests into the "Update" folder, the support program, the plan matrix.
+// The two manifests into the "Update" folder, the support program, the plan matrix.
 bool fetchManifests(Run& run)
 {
     Context& ctx = run.ctx;
@@ -155,7 +155,7 @@ bool fetchManifests(Run& run)
     return true;
 }
 
-// Step 10: compare with the folder's own manifest, or copy everything.
+// Compare with the folder's own manifest, or copy everything.
 bool chooseMode(Run& run)
 {
     Context& ctx = run.ctx;
@@ -184,7 +184,7 @@ bool chooseMode(Run& run)
     return true;
 }
 
-// Step 12.3: whether a row the folder's manifest knows must be fetched again.
+// Whether a row the folder's manifest knows must be fetched again.
 bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
 {
     AppState& s = run.ctx.state;
@@ -238,7 +238,7 @@ bool fetchPacked(Run& run, int i, const QString& packed)
     return true;
 }
 
-// Step 12.6: the packed file in the folder against column 4.
+// The packed file in the folder against column 4.
 bool checkSize(Run& run, int i, const QString& packed)
 {
     Context& ctx = run.ctx;
@@ -270,7 +270,7 @@ bool checkSize(Run& run, int i, const QString& packed)
     return true;
 }
 
-// Step 12: every named row of the fetched manifest, in its order.
+// Every named row of the fetched manifest, in its order.
 bool processRows(Run& run)
 {
     Context& ctx = run.ctx;
@@ -309,7 +309,7 @@ bool processRows(Run& run)
     return true;
 }
 
-// Step 13. Each copy reports only its own outcome; without the new `Verzije.txt`
+// The manifests last. Each copy reports only its own outcome; without the new `Verzije.txt`
 // the folder's archives do not match its manifest, so that one decides the result.
 bool copyManifests(Run& run)
 {

@@ -45,7 +45,7 @@ QString inUseDetail(const QString& head, const QString& name, const platform::Ou
            described(outcome);
 }
 
-/// Form A: the operator may close the program and try once more.
+/// A file in use: the operator may close the program and try once more.
 bool askRetry(Context& ctx, const QString& head, const QString& name, const platform::Outcome& outcome)
 {
     const QString detail = inUseDetail(head, name, outcome);
@@ -59,7 +59,7 @@ bool askRetry(Context& ctx, const QString& head, const QString& name, const plat
                    "želite prekinuti sa instalacijom (Ne - No)?")) == Answer::Yes;
 }
 
-/// Form B: the retried move failed too.
+/// The retried move failed too: the installation gives up.
 void retryFailed(Context& ctx, const QString& head, const QString& name, const platform::Outcome& outcome)
 {
     const QString detail = inUseDetail(head, name, outcome);
@@ -68,7 +68,7 @@ void retryFailed(Context& ctx, const QString& head, const QString& name, const p
     ctx.window.message(detail + CRLF + kGiveUp, Icon::Critical);
 }
 
-/// Form C: a move or a copy failed.
+/// A move or a copy failed: the installation gives up.
 void stepFailed(Context& ctx, const QString& head, const QString& name, const platform::Outcome& outcome)
 {
     const QString detail = head + name + CRLF + kErrorIs + described(outcome);
@@ -77,7 +77,7 @@ void stepFailed(Context& ctx, const QString& head, const QString& name, const pl
     ctx.window.message(detail + CRLF + kGiveUp, Icon::Critical);
 }
 
-/// Form D: the registration tool could not be started; it journalled that itself.
+/// The registration tool could not be started; it journalled that itself.
 void registrationFailed(Context& ctx, const QString& head, const QString& name)
 {
     ctx.window.message(head + name + CRLF + ctx.state.currentMessage + CRLF + kGiveUp, Icon::Critical);
@@ -85,7 +85,7 @@ void registrationFailed(Context& ctx, const QString& head, const QString& name)
 
 struct BackupTexts {
     QString announce;
-    QString retryAnnounce; // empty: no retry question, form C at once
+    QString retryAnnounce; // empty: no retry question, a failure gives up at once
     QString head;
     QString retryHead;
 };

@@ -114,7 +114,7 @@ TEST(TableFile, EveryFailureHasItsMessageAndDestination)
                          true});
     }
     // Sizes beyond 64 bits once wrapped the total; a size is a whole number of sane length.
-    for (const QByteArray size : {QByteArray("99999999999999999999"), QByteArray("-5"), QByteArray("1.5"),
+    for (const QByteArray& size : {QByteArray("99999999999999999999"), QByteArray("-5"), QByteArray("1.5"),
                                   QByteArray("1e9"), QByteArray("0x10")}) {
         const QByteArray line = "A.exe;1;0;0;" + size + ";1;";
         cases.push_back({size.toStdString(), line + "\r\n",
