@@ -38,9 +38,8 @@ public:
     QString status(Panel panel) const override { return m_panels[static_cast<int>(panel)]; }
     void setActionPane(const QString&) override {}
     void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override { m_progress = 0; }
-    void setProgress(double value) override { m_progress = value; }
-    double progress() const override { return m_progress; }
+    void showProgress(double, double) override {}
+    void setProgress(double) override {}
     void hideProgress() override {}
     void selectTab(int) override {}
     int currentTab() const override { return 0; }
@@ -53,7 +52,6 @@ public:
 private:
     Answer m_answer;
     QString m_panels[3];
-    double m_progress = 0;
 };
 
 /// The real clock, except that a sleep only moves it forward: both the time of

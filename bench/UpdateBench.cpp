@@ -97,6 +97,16 @@ public:
         copyingNs += timer.nsecsElapsed();
         return outcome;
     }
+    platform::Outcome replaceFile(const std::string& from, const std::string& to) override
+    {
+        return m_inner.replaceFile(from, to);
+    }
+    platform::Outcome flushFile(const std::string& path) override { return m_inner.flushFile(path); }
+    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override
+    {
+        return m_inner.freeSpace(folder);
+    }
+    platform::LockAttempt lockFile(const std::string& path) override { return m_inner.lockFile(path); }
     platform::Outcome moveFile(const std::string& from, const std::string& to) override
     {
         return m_inner.moveFile(from, to);

@@ -80,7 +80,8 @@ void tmrPrijenos_Timer(Context& ctx)
     // Seconds since midnight start again at 0: a copy running across midnight goes on counting.
     if (elapsed < 0)
         elapsed += kSecondsPerDay;
-    ctx.window.setTransferTime(transferTimeText(elapsed));
+    ctx.state.transferTimeText = transferTimeText(elapsed);
+    ctx.window.setTransferTime(ctx.state.transferTimeText);
 }
 
 QString transferTimeText(double elapsedSeconds)

@@ -90,11 +90,6 @@ QString ConsoleWindow::status(Panel panel) const
     return panel == Panel::Action ? m_action : m_state;
 }
 
-void ConsoleWindow::showProgress(double, double)
-{
-    m_progress = 0;
-}
-
 void ConsoleWindow::showPlan(const std::vector<PlanGridRow>& rows)
 {
     m_plan = rows;

@@ -27,9 +27,8 @@ public:
     void setActionPane(const QString&) override {}
     void setErrorPane(const QString&) override {}
 
-    void showProgress(double minimum, double maximum) override;
-    void setProgress(double value) override { m_progress = value; }
-    double progress() const override { return m_progress; }
+    void showProgress(double, double) override {}
+    void setProgress(double) override {}
     void hideProgress() override {}
 
     void selectTab(int index) override { m_tab = index; }
@@ -62,7 +61,6 @@ private:
     std::optional<Answer> m_preset;
     QString m_action;
     QString m_state;
-    double m_progress = 0;
     int m_tab = 0;
     std::vector<PlanGridRow> m_plan;
     bool m_planShown = false;

@@ -505,15 +505,9 @@ void frmLiveUpdate::showProgress(double minimum, double maximum)
 
 void frmLiveUpdate::setProgress(double value)
 {
-    m_progressValue = value;
     const double span = m_progressMaximum - m_progressMinimum;
     const double share = span > 0 ? (value - m_progressMinimum) / span : 0;
     progBar->setValue(static_cast<int>(std::clamp(share, 0.0, 1.0) * kProgressSteps));
-}
-
-double frmLiveUpdate::progress() const
-{
-    return m_progressValue;
 }
 
 void frmLiveUpdate::hideProgress()
@@ -564,11 +558,6 @@ void frmLiveUpdate::stopTransferTimer()
 void frmLiveUpdate::setTransferTime(const QString& text)
 {
     lblVrijemePrijenosa->setText(text);
-}
-
-QString frmLiveUpdate::transferTime() const
-{
-    return lblVrijemePrijenosa->text();
 }
 
 void frmLiveUpdate::showFolderText(int index, const QString& text)

@@ -54,7 +54,6 @@ public:
     void setErrorPane(const QString& text) override;
     void showProgress(double minimum, double maximum) override;
     void setProgress(double value) override;
-    double progress() const override;
     void hideProgress() override;
     void selectTab(int index) override;
     int currentTab() const override;
@@ -65,7 +64,6 @@ public:
     void startTransferTimer() override;
     void stopTransferTimer() override;
     void setTransferTime(const QString& text) override;
-    QString transferTime() const override;
     void processEvents() override;
 
     // Controls, under the names the operators' documentation uses.
@@ -131,7 +129,6 @@ private:
 
     double m_progressMinimum = 0;
     double m_progressMaximum = 0;
-    double m_progressValue = 0;
     bool m_checkingFolder = false;
     bool m_commandRunning = false;
     // The close box was used while a command ran.

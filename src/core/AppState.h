@@ -66,6 +66,9 @@ struct AppState {
     QString errorMessages;
 
     double transferStart = 0;
+    // What the progress bar and the transfer-time label show; the window only displays them.
+    double progressValue = 0;
+    QString transferTimeText;
 
     // A fetch that receives nothing for this long has failed; tests shorten it.
     std::chrono::milliseconds fetchStallTimeout {60000};

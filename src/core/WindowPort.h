@@ -43,7 +43,6 @@ public:
     /// Places the progress bar over the check button with value 0 and shows it.
     virtual void showProgress(double minimum, double maximum) = 0;
     virtual void setProgress(double value) = 0;
-    virtual double progress() const = 0;
     virtual void hideProgress() = 0;
 
     virtual void selectTab(int index) = 0;
@@ -64,7 +63,6 @@ public:
     virtual void startTransferTimer() {}
     virtual void stopTransferTimer() {}
     virtual void setTransferTime(const QString& text) { (void)text; }
-    virtual QString transferTime() const { return {}; }
 
     /// Lets the window handle its pending events once.
     virtual void processEvents() = 0;

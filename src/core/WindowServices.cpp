@@ -29,6 +29,7 @@ QString ImeRačunala(Context& ctx)
 
 void PostaviProgBar(Context& ctx, double minimum, double maximum)
 {
+    ctx.state.progressValue = minimum;
     ctx.window.showProgress(minimum, maximum);
 }
 

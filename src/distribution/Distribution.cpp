@@ -301,10 +301,8 @@ bool processRows(Run& run)
         if (!checkSize(run, i, packed))
             return false;
 
-        double value = ctx.window.progress() + 1;
-        if (value > kProgressLast)
-            value = 1;
-        ctx.window.setProgress(value);
+        s.progressValue = s.progressValue + 1 > kProgressLast ? 1 : s.progressValue + 1;
+        ctx.window.setProgress(s.progressValue);
     }
     return true;
 }
@@ -347,7 +345,8 @@ bool DownloadNaLokaciju(Context& ctx, bool interactive)
     if (!prepareFolders(run) || !fetchManifests(run) || !chooseMode(run))
         return false;
 
-    ctx.window.setTransferTime(QString());
+    s.transferTimeText.clear();
+    ctx.window.setTransferTime(s.transferTimeText);
     s.transferStart = ctx.clock().now().secondsSinceMidnight();
     ctx.window.startTransferTimer();
     PostaviProgBar(ctx, 0, kProgressMaximum);
@@ -380,7 +379,7 @@ bool PrenesiNaLokaciju(Context& ctx, bool interactive)
                           QStringLiteral(" bajtova.");
     if (ok) {
         ctx.window.message(QStringLiteral("Uspješno skinuti programi na lokaciju ") + folder +
-                               QStringLiteral(" ") + CRLF + ctx.window.transferTime() + CRLF + total + CRLF +
+                               QStringLiteral(" ") + CRLF + ctx.state.transferTimeText + CRLF + total + CRLF +
                                QStringLiteral("Sada je moguće ažuriranje za ostala računala!"),
                            Icon::Exclamation);
     } else {
@@ -391,7 +390,7 @@ bool PrenesiNaLokaciju(Context& ctx, bool interactive)
                 CRLF +
                 QStringLiteral("Tek kada prijenos prođe bez problema moguće je koristiti ovu "
                                "direktoriju za ažuriranje programa!") +
-                CRLF + ctx.window.transferTime() + CRLF + total,
+                CRLF + ctx.state.transferTimeText + CRLF + total,
             Icon::Exclamation);
     }
     return ok;

@@ -81,7 +81,8 @@ bool verifyAndUnpack(const Run& run, int row, const QString& packed)
     s.currentMessage = sizeMessage(packed, *size, packedColumn) + QStringLiteral(". OK.");
     run.journal(s.currentMessage);
 
-    ctx.window.setProgress(ctx.window.progress() + static_cast<double>(columnBytes(packedColumn)));
+    s.progressValue += static_cast<double>(columnBytes(packedColumn));
+    ctx.window.setProgress(s.progressValue);
     OznačiStavkuPlana(ctx, name, StageFetched);
 
     if (!Unzipaj(ctx, name)) {

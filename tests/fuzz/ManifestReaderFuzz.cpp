@@ -28,7 +28,6 @@ public:
     void setErrorPane(const QString&) override {}
     void showProgress(double, double) override {}
     void setProgress(double) override {}
-    double progress() const override { return 0; }
     void hideProgress() override {}
     void selectTab(int) override {}
     int currentTab() const override { return 0; }

@@ -18,7 +18,6 @@ public:
     void setErrorPane(const QString& text) override { m_inner.setErrorPane(text); }
     void showProgress(double minimum, double maximum) override { m_inner.showProgress(minimum, maximum); }
     void setProgress(double value) override { m_inner.setProgress(value); }
-    double progress() const override { return m_inner.progress(); }
     void hideProgress() override { m_inner.hideProgress(); }
     void selectTab(int index) override { m_inner.selectTab(index); }
     int currentTab() const override { return m_inner.currentTab(); }
@@ -29,7 +28,6 @@ public:
     void startTransferTimer() override { m_inner.startTransferTimer(); }
     void stopTransferTimer() override { m_inner.stopTransferTimer(); }
     void setTransferTime(const QString& text) override { m_inner.setTransferTime(text); }
-    QString transferTime() const override { return m_inner.transferTime(); }
     void processEvents() override { m_inner.processEvents(); }
 
 private:

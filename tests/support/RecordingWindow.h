@@ -32,7 +32,6 @@ public:
     void setErrorPane(const QString& text) override { errorPane = text; }
     void showProgress(double minimum, double maximum) override;
     void setProgress(double value) override { progressValue = value; }
-    double progress() const override { return progressValue; }
     void hideProgress() override { progressVisible = false; }
     void selectTab(int index) override { tab = index; }
     int currentTab() const override { return tab; }
@@ -43,7 +42,7 @@ public:
     void startTransferTimer() override { transferTimerRunning = true; }
     void stopTransferTimer() override { transferTimerRunning = false; }
     void setTransferTime(const QString& text) override { transferTimeText = text; }
-    QString transferTime() const override { return transferTimeText; }
+    QString transferTime() const { return transferTimeText; }
     void processEvents() override;
 
     /// Queues the answers of the next questions, in order.
