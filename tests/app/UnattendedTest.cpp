@@ -69,8 +69,7 @@ struct Workstation {
         return r;
     }
 
-    /// Publishes a newer Racuni.exe, packed by the real 7-Zip, in a network folder the
-    /// settings select. Returns the new program's bytes.
+    /// A newer Racuni.exe, packed by the real 7-Zip, in the network folder the settings select.
     QByteArray publishInNetworkFolder()
     {
         const QString source = QDir::toNativeSeparators(inst.root() + u"/mreza"_s) + separator();
@@ -244,8 +243,7 @@ TEST(Unattended, AnotherRunHoldingTheInstallationStopsEveryOperationAndAKilledOn
         EXPECT_TRUE(ws.server.requests.isEmpty());
     }
 
-    // A run killed while it copied the new program left its record: the next start
-    // puts the old program back before its check begins.
+    // A run killed mid-copy left its record: the next start puts the old program back first.
     ws.inst.write(u"UpdateBackup/Racuni.exe"_s, "program");
     ws.inst.write(u"Racuni.exe"_s, "half a new");
     ws.inst.write(kInstallationRecord, "Racuni.exe\n");

@@ -100,8 +100,7 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
 {
     open();
     window->show();
-    // An empty folder box left reports and offers the chooser; the folder of the chosen
-    // file, with its separator, is taken.
+    // An empty box left reports and offers the chooser; the chosen file's folder is taken.
     const QString chosen = QDir::toNativeSeparators(inst.root() + u"/dijeljeno/"_s);
     dialogs.file = chosen + u"Verzije.txt"_s;
     QLineEdit* box = window->txtLokacija[0];
@@ -116,8 +115,7 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
     EXPECT_EQ(box->text(), chosen);
     EXPECT_EQ(inst.settings->read(key::Settings, key::RegularFolder), chosen);
 
-    // Only leaving the box for another control checks it (here a folder that is not
-    // there): not another program's window taking the activation, nor the box's own menu.
+    // Only leaving for another control checks the box: not another program's window, nor its menu.
     box->setText(u"nema"_s);
     Q_EMIT box->textEdited(box->text());
     QWidget otherProgram;
@@ -167,8 +165,7 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
 
-    // The check button: a failure before the plan leaves the update button as it was;
-    // nothing new any more turns it off.
+    // A failed check leaves the update button as it was; nothing new turns it off.
     QFile::remove(share + u"Verzije.txt"_s);
     window->cmdVerzija->click();
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
