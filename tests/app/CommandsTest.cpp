@@ -18,8 +18,8 @@ const QString kBase = u"/download/Verzija23/"_s;
 const QByteArray kManifest = "Racuni.exe;23;0;1;100;200;\r\n";
 
 /// The same release installed as published, and a distribution folder.
-struct Office {
-    Office()
+struct Commands : ::testing::Test {
+    Commands()
     {
         s.sources.primaryServer = server.hostAndPort();
         s.sources.regularOption = PrimaryServer;
@@ -45,73 +45,68 @@ struct Office {
 
 } // namespace
 
-TEST(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
+TEST_F(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
     // Step 0 switches it off; midnight is a multiple of every step.
     const struct {
-        int step, hour, minute;
+        int step, hour, min;
         bool due;
-    } cases[] = {{.step = 0, .hour = 0, .minute = 0, .due = false},
-                 {.step = 1, .hour = 13, .minute = 1, .due = false},
-                 {.step = 5, .hour = 10, .minute = 0, .due = true},
-                 {.step = 5, .hour = 12, .minute = 0, .due = false},
-                 {.step = 23, .hour = 0, .minute = 0, .due = true},
-                 {.step = 23, .hour = 23, .minute = 0, .due = true},
-                 {.step = 23, .hour = 22, .minute = 0, .due = false}};
+    } cases[] = {
+        {.step = 0, .hour = 0, .min = 0, .due = false}, {.step = 1, .hour = 13, .min = 1, .due = false},
+        {.step = 5, .hour = 10, .min = 0, .due = true}, {.step = 5, .hour = 12, .min = 0, .due = false},
+        {.step = 23, .hour = 0, .min = 0, .due = true}, {.step = 23, .hour = 23, .min = 0, .due = true},
+        {.step = 23, .hour = 22, .min = 0, .due = false},
+    };
     for (const auto& c : cases)
-        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.minute), c.due)
-            << c.step << " at " << c.hour << ':' << c.minute;
+        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.min), c.due) << c.step << ' ' << c.hour << ':' << c.min;
 
     // Through the clock: only the tick in minute 0 starts a copy.
-    Office office;
-    office.s.sources.hourStep = 1;
-    office.at(13, 59);
-    tmrUpdate_Timer(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 0);
-    office.at(14, 0);
-    tmrUpdate_Timer(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 1);
-    EXPECT_FALSE(office.s.operationRunning);
+    s.sources.hourStep = 1;
+    at(13, 59);
+    tmrUpdate_Timer(inst.ctx);
+    EXPECT_EQ(distributions(), 0);
+    at(14, 0);
+    tmrUpdate_Timer(inst.ctx);
+    EXPECT_EQ(distributions(), 1);
+    EXPECT_FALSE(s.operationRunning);
 }
 
-TEST(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfterIt)
+TEST_F(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfterIt)
 {
-    Office office;
-    office.s.sources.hourStep = 6;
-    office.s.trialRun = true;
-    office.at(6, 0);
+    s.sources.hourStep = 6;
+    s.trialRun = true;
+    at(6, 0);
     // tmrUpdate's ticks arrive through the event loop the fetch keeps running.
     int ticks = 0;
     QTimer tick;
     tick.callOnTimeout([&] {
         ++ticks;
-        tmrUpdate_Timer(office.inst.ctx);
+        tmrUpdate_Timer(inst.ctx);
     });
     tick.start(0);
 
-    cmdDownloadAndUpdate_Click(office.inst.ctx);
+    cmdDownloadAndUpdate_Click(inst.ctx);
 
     ASSERT_GT(ticks, 0);
-    EXPECT_EQ(office.distributions(), 0);
-    EXPECT_TRUE(office.s.distributionPending);
+    EXPECT_EQ(distributions(), 0);
+    EXPECT_TRUE(s.distributionPending);
     // Nothing new: the update stops before its run, on the regular channel.
-    EXPECT_TRUE(office.s.manifestFailed && !office.s.trialRun && !office.s.operationRunning);
-    EXPECT_FALSE(office.inst.journal().join('\n').contains(u"KRAJ UPDATE"_s));
+    EXPECT_TRUE(s.manifestFailed && !s.trialRun && !s.operationRunning);
+    EXPECT_FALSE(inst.journal().join('\n').contains(u"KRAJ UPDATE"_s));
 
     tick.stop();
-    runPendingDistribution(office.inst.ctx);
-    runPendingDistribution(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 1);
-    EXPECT_FALSE(office.s.distributionPending);
+    runPendingDistribution(inst.ctx);
+    runPendingDistribution(inst.ctx);
+    EXPECT_EQ(distributions(), 1);
+    EXPECT_FALSE(s.distributionPending);
 }
 
-TEST(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
+TEST_F(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
 {
     EXPECT_EQ(transferTimeText(75.456), u"Vrijeme prijenosa: 75.46 s"_s);
     EXPECT_EQ(transferTimeText(0.5), u"Vrijeme prijenosa: .50 s"_s);
     EXPECT_EQ(transferTimeText(1234.5), u"Vrijeme prijenosa: 1234.50 s"_s);
 
-    TestInstallation inst;
     inst.state.transferStart = 23 * 3600 + 59 * 60 + 59;
     inst.platform.fakeClock.setTime({2026, 12, 7, 0, 0, 1, 250});
     tmrPrijenos_Timer(inst.ctx);
