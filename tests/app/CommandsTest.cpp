@@ -6,41 +6,37 @@
 #include <QDir>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <tuple>
 
 using namespace tarvino;
+using namespace Qt::StringLiterals;
 using namespace tarvino::test;
 using namespace std::chrono_literals;
 
 namespace {
 
-const QString kBase = QStringLiteral("/download/Verzija23/");
+const QString kBase = u"/download/Verzija23/"_s;
 const QByteArray kManifest = "Racuni.exe;23;0;1;100;200;\r\n";
 
-/// An installation with the same release installed as published, and a distribution folder.
-struct Office {
-    Office()
+/// The same release installed as published, and a distribution folder.
+struct Commands : ::testing::Test {
+    Commands()
     {
         s.sources.primaryServer = server.hostAndPort();
         s.sources.regularOption = PrimaryServer;
         s.sources.useChilkat = false;
         s.fetchStallTimeout = 20s;
-        QDir().mkpath(inst.root() + QStringLiteral("/Dist"));
-        s.sources.folders[DistributionFolderBox] =
-            QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist/"));
-        inst.write(QStringLiteral("Verzije.txt"), kManifest);
-        inst.write(QStringLiteral("Racuni.exe"), "installed");
-        inst.write(QStringLiteral("TeamViewerQS.exe"), "support");
-        server.serve(kBase + QStringLiteral("Verzije.txt"), kManifest);
+        QDir().mkpath(inst.root() + u"/Dist"_s);
+        s.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(inst.root() + u"/Dist/"_s);
+        inst.write(u"Verzije.txt"_s, kManifest);
+        inst.write(u"Racuni.exe"_s, "installed");
+        inst.write(u"TeamViewerQS.exe"_s, "support");
+        server.serve(kBase + u"Verzije.txt"_s, kManifest);
     }
 
     /// Distributions started so far: only a distribution fetches VerzijeU.txt.
-    qsizetype distributions() const { return server.requests.count(kBase + QStringLiteral("VerzijeU.txt")); }
+    qsizetype distributions() const { return server.requests.count(kBase + u"VerzijeU.txt"_s); }
 
-    void at(int hour, int minute, int second = 30)
-    {
-        inst.platform.fakeClock.setTime({2026, 12, 7, hour, minute, second, 0});
-    }
+    void at(int hour, int minute) { inst.platform.fakeClock.setTime({2026, 12, 7, hour, minute, 30, 0}); }
 
     TestInstallation inst;
     AppState& s = inst.state;
@@ -49,68 +45,70 @@ struct Office {
 
 } // namespace
 
-TEST(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
+TEST_F(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
-    // Step, hour, minute, due: step 0 switches it off; midnight is a multiple of every step.
-    const std::tuple<int, int, int, bool> cases[] = {{0, 0, 0, false}, {1, 13, 0, true},  {1, 13, 1, false},
-                                                     {5, 10, 0, true}, {5, 12, 0, false}, {6, 18, 0, true},
-                                                     {23, 0, 0, true}, {23, 23, 0, true}, {23, 22, 0, false}};
-    for (const auto& [n, hour, minute, due] : cases)
-        EXPECT_EQ(isDistributionDue(n, hour, minute), due) << n << " at " << hour << ':' << minute;
+    // Step 0 switches it off; midnight is a multiple of every step.
+    const struct {
+        int step, hour, min;
+        bool due;
+    } cases[] = {
+        {.step = 0, .hour = 0, .min = 0, .due = false}, {.step = 1, .hour = 13, .min = 1, .due = false},
+        {.step = 5, .hour = 10, .min = 0, .due = true}, {.step = 5, .hour = 12, .min = 0, .due = false},
+        {.step = 23, .hour = 0, .min = 0, .due = true}, {.step = 23, .hour = 23, .min = 0, .due = true},
+        {.step = 23, .hour = 22, .min = 0, .due = false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.min), c.due) << c.step << ' ' << c.hour << ':' << c.min;
 
     // Through the clock: only the tick in minute 0 starts a copy.
-    Office office;
-    office.s.sources.hourStep = 1;
-    office.at(13, 59);
-    tmrUpdate_Timer(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 0);
-    office.at(14, 0);
-    tmrUpdate_Timer(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 1);
-    EXPECT_FALSE(office.s.operationRunning);
+    s.sources.hourStep = 1;
+    at(13, 59);
+    tmrUpdate_Timer(inst.ctx);
+    EXPECT_EQ(distributions(), 0);
+    at(14, 0);
+    tmrUpdate_Timer(inst.ctx);
+    EXPECT_EQ(distributions(), 1);
+    EXPECT_FALSE(s.operationRunning);
 }
 
-TEST(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfterIt)
+TEST_F(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAfterIt)
 {
-    Office office;
-    office.s.sources.hourStep = 6;
-    office.s.trialRun = true;
-    office.at(6, 0);
+    s.sources.hourStep = 6;
+    s.trialRun = true;
+    at(6, 0);
     // tmrUpdate's ticks arrive through the event loop the fetch keeps running.
     int ticks = 0;
     QTimer tick;
-    tick.setInterval(0);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
+    tick.callOnTimeout([&] {
         ++ticks;
-        tmrUpdate_Timer(office.inst.ctx);
+        tmrUpdate_Timer(inst.ctx);
     });
-    tick.start();
+    tick.start(0);
 
-    cmdDownloadAndUpdate_Click(office.inst.ctx);
+    cmdDownloadAndUpdate_Click(inst.ctx);
 
     ASSERT_GT(ticks, 0);
-    EXPECT_EQ(office.distributions(), 0);
-    EXPECT_TRUE(office.s.distributionPending);
+    EXPECT_EQ(distributions(), 0);
+    EXPECT_TRUE(s.distributionPending);
     // Nothing new: the update stops before its run, on the regular channel.
-    EXPECT_TRUE(office.s.manifestFailed && !office.s.trialRun && !office.s.operationRunning);
-    EXPECT_FALSE(office.inst.journal().join('\n').contains(QStringLiteral("KRAJ UPDATE")));
+    EXPECT_TRUE(s.manifestFailed && !s.trialRun && !s.operationRunning);
+    EXPECT_FALSE(inst.journal().join('\n').contains(u"KRAJ UPDATE"_s));
 
     tick.stop();
-    runPendingDistribution(office.inst.ctx);
-    runPendingDistribution(office.inst.ctx);
-    EXPECT_EQ(office.distributions(), 1);
-    EXPECT_FALSE(office.s.distributionPending);
+    runPendingDistribution(inst.ctx);
+    runPendingDistribution(inst.ctx);
+    EXPECT_EQ(distributions(), 1);
+    EXPECT_FALSE(s.distributionPending);
 }
 
-TEST(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
+TEST_F(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
 {
-    EXPECT_EQ(transferTimeText(75.456), QStringLiteral("Vrijeme prijenosa: 75.46 s"));
-    EXPECT_EQ(transferTimeText(0.5), QStringLiteral("Vrijeme prijenosa: .50 s"));
-    EXPECT_EQ(transferTimeText(1234.5), QStringLiteral("Vrijeme prijenosa: 1234.50 s"));
+    EXPECT_EQ(transferTimeText(75.456), u"Vrijeme prijenosa: 75.46 s"_s);
+    EXPECT_EQ(transferTimeText(0.5), u"Vrijeme prijenosa: .50 s"_s);
+    EXPECT_EQ(transferTimeText(1234.5), u"Vrijeme prijenosa: 1234.50 s"_s);
 
-    TestInstallation inst;
     inst.state.transferStart = 23 * 3600 + 59 * 60 + 59;
     inst.platform.fakeClock.setTime({2026, 12, 7, 0, 0, 1, 250});
     tmrPrijenos_Timer(inst.ctx);
-    EXPECT_EQ(inst.window.transferTime(), QStringLiteral("Vrijeme prijenosa: 2.25 s"));
+    EXPECT_EQ(inst.window.transferTime(), u"Vrijeme prijenosa: 2.25 s"_s);
 }

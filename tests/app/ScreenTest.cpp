@@ -3,18 +3,11 @@
 #include "app/Dialogs.h"
 #include "app/frmLiveUpdate.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QMessageBox>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTableWidget>
-#include <QTimer>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 using namespace tarvino;
+using namespace Qt::StringLiterals;
 using namespace tarvino::test;
 
 namespace {
@@ -35,10 +28,9 @@ double shareIn(frmLiveUpdate& window, const QWidget* control, const QColor& colo
 {
     const QImage shot = window.grab(QRect(control->mapTo(&window, QPoint()), control->size())).toImage();
     int matching = 0;
-    for (int y = 0; y < shot.height(); ++y) {
+    for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x)
             matching += shot.pixelColor(x, y) == colour;
-    }
     return static_cast<double>(matching) / (shot.width() * shot.height());
 }
 
@@ -48,8 +40,7 @@ TEST_F(Screen, TheWindowShowsTheDesignColourAndWholeHeaderTexts)
 {
     TestInstallation inst;
     // Blue in the high byte.
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("BojaVelmora23"),
-                         QString::number(0x2080F0));
+    inst.settings->write(u"Settings"_s, u"BojaVelmora23"_s, QString::number(0x2080F0));
     const QColor colour(0xF0, 0x80, 0x20);
     QtDialogs dialogs;
     frmLiveUpdate window(inst.platform, *inst.settings, dialogs);
@@ -82,9 +73,9 @@ TEST_F(Screen, QuestionBoxAnswersInCroatian)
         box->button(QMessageBox::No)->click();
     });
     QtDialogs dialogs;
-    EXPECT_EQ(dialogs.question(nullptr, QStringLiteral("Nastaviti?")), Answer::No);
+    EXPECT_EQ(dialogs.question(nullptr, u"Nastaviti?"_s), Answer::No);
     buttons.sort();
-    EXPECT_EQ(buttons, QStringList({QStringLiteral("&Da"), QStringLiteral("&Ne")}));
+    EXPECT_EQ(buttons, QStringList({u"&Da"_s, u"&Ne"_s}));
 }
 
 // The window on an X display of its own, with Qt's texts in Croatian as the program has them.
@@ -96,7 +87,7 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TarvinoLiveUpdate23"));
+    QApplication::setApplicationName(u"TarvinoLiveUpdate23"_s);
     loadQtTranslation();
     return RUN_ALL_TESTS();
 }

@@ -5,26 +5,11 @@
 #include "app/frmLiveUpdate.h"
 #include "core/Settings.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QMenu>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QTableWidget>
-#include <QTimer>
-#include <functional>
+#include <QtWidgets>
 #include <gtest/gtest.h>
-#include <optional>
-#include <utility>
 
 using namespace tarvino;
+using namespace Qt::StringLiterals;
 using namespace tarvino::test;
 
 namespace {
@@ -49,6 +34,7 @@ struct WindowFixture : ::testing::Test {
     ScriptedDialogs dialogs;
     std::unique_ptr<frmLiveUpdate> window;
 
+    void set(const QString& name, const QString& value) { inst.settings->write(key::Settings, name, value); }
     void open()
     {
         window = std::make_unique<frmLiveUpdate>(inst.platform, *inst.settings, dialogs);
@@ -60,19 +46,18 @@ struct WindowFixture : ::testing::Test {
 
 TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
 {
-    inst.write(QStringLiteral("UpdateADM/ostatak.txt"), "x");
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("BojaVelmora23"), QStringLiteral("255"));
+    inst.write(u"UpdateADM/ostatak.txt"_s, "x");
+    set(key::Colour, u"255"_s);
     // The design source (the primary server) is not checked at start-up.
-    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
+    inst.write(u"Verzije.txt"_s, "Racuni.exe;23;1;4;100;200;\r\n");
 
     open();
 
-    EXPECT_EQ(window->windowTitle(),
-              QStringLiteral("Tarvino Live Update - Automatsko ažuriranje Tarvino programa V") +
-                  QStringLiteral("%1.%2.%3").arg(version::Major).arg(version::Minor).arg(version::Revision));
+    EXPECT_EQ(window->windowTitle(), u"Tarvino Live Update - Automatsko ažuriranje Tarvino programa V%1.%2.%3"_s
+                                         .arg(version::Major).arg(version::Minor).arg(version::Revision));
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
-    EXPECT_FALSE(inst.exists(QStringLiteral("UpdateADM")));
-    EXPECT_FALSE(inst.exists(QStringLiteral("Update/Verzije.txt")));
+    EXPECT_FALSE(inst.exists(u"UpdateADM"_s));
+    EXPECT_FALSE(inst.exists(u"Update/Verzije.txt"_s));
     // Red in the low byte; the trial frame keeps its own colour.
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_EQ(window->fgAžuriranja->palette().color(QPalette::Base), QColor(255, 0, 0));
@@ -83,41 +68,41 @@ TEST_F(WindowFixture, StartUpSetsCaptionTabColourAndRemovesTheProbeFolder)
 
 TEST_F(WindowFixture, NoSettingIsSavedWhileStartingUp)
 {
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"), QStringLiteral("0"));
+    set(key::RegularOption, QString::number(SecondaryServer));
     open();
-    EXPECT_TRUE(window->optLokacija[0]->isChecked());
+    EXPECT_TRUE(window->optLokacija[SecondaryServer]->isChecked());
     // Only the hour step, which is written back on every change, joins the stored key.
     EXPECT_EQ(QSettings(inst.settings->location(), QSettings::IniFormat).allKeys(),
-              QStringList({QStringLiteral("Setting/VrijemeAutoDownloadaNovihVerz"),
-                           QStringLiteral("Settings/UpdateLok23N")}));
+              QStringList({u"Setting/VrijemeAutoDownloadaNovihVerz"_s, u"Settings/UpdateLok23N"_s}));
 }
 
 TEST_F(WindowFixture, FreshInstallationStartsWithTheDesignLookAndCloseBoxWritesTheClosingLine)
 {
     open();
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(203, 218, 217));
-    EXPECT_TRUE(window->optLokacija[2]->isChecked() && window->optLokacijaProbna[2]->isChecked());
+    EXPECT_TRUE(window->optLokacija[PrimaryServer]->isChecked() &&
+                window->optLokacijaProbna[PrimaryServer]->isChecked());
     EXPECT_EQ(window->numVrijemeDownloada->maximum(), 23);
+    // More bytes than an int holds.
+    window->showProgress(0, 5.0e9);
+    window->setProgress(2.5e9);
+    EXPECT_EQ(window->progBar->value(), window->progBar->maximum() / 2);
 
+    // The exit button ends the program without the closing line; the close box writes it.
+    EXPECT_THROW(window->cmdIzlaz_Click(), ProgramEnded);
+    EXPECT_TRUE(inst.journal().isEmpty());
     window->close();
     EXPECT_EQ(inst.journal().value(inst.journal().size() - 1),
-              QStringLiteral("*************************** KRAJ PROGRAMA **********************************"));
-
-    // The exit button ends the program without it.
-    TestInstallation other;
-    frmLiveUpdate second(other.platform, *other.settings, dialogs);
-    second.Form_Load();
-    EXPECT_THROW(second.cmdIzlaz_Click(), ProgramEnded);
-    EXPECT_TRUE(other.journal().isEmpty());
+              u"*************************** KRAJ PROGRAMA **********************************"_s);
 }
 
 TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
 {
     open();
     window->show();
-    // An empty folder box left reports and offers the chooser; the folder of the chosen
-    // file, with its separator, is taken.
-    dialogs.file = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/Verzije.txt"));
+    // An empty box left reports and offers the chooser; the chosen file's folder is taken.
+    const QString chosen = QDir::toNativeSeparators(inst.root() + u"/dijeljeno/"_s);
+    dialogs.file = chosen + u"Verzije.txt"_s;
     QLineEdit* box = window->txtLokacija[0];
     box->setFocus();
     QApplication::processEvents();
@@ -126,79 +111,66 @@ TEST_F(WindowFixture, ChangesAreSavedAsTheyAreMade)
     Q_EMIT box->textEdited(box->text());
     window->cmdVerzija->setFocus();
     QApplication::processEvents();
-    const QString chosen = QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno/"));
-    EXPECT_EQ(dialogs.messages, QStringList({QStringLiteral("Ne postoji direktorija:  Postavite je!")}));
+    EXPECT_EQ(dialogs.messages, QStringList({u"Ne postoji direktorija:  Postavite je!"_s}));
     EXPECT_EQ(box->text(), chosen);
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23")), chosen);
+    EXPECT_EQ(inst.settings->read(key::Settings, key::RegularFolder), chosen);
 
-    // Only leaving the box for another control checks it (here a folder that is not
-    // there): not another program's window taking the activation, nor the box's own menu.
-    box->setText(QStringLiteral("nema"));
+    // Only leaving for another control checks the box: not another program's window, nor its menu.
+    box->setText(u"nema"_s);
     Q_EMIT box->textEdited(box->text());
     QWidget otherProgram;
     otherProgram.show();
     QMenu menu;
-    menu.addAction(QStringLiteral("Kopiraj"));
-    struct Leaving {
+    menu.addAction(u"Kopiraj"_s);
+    const struct {
         const char* how;
         std::function<void()> leave;
         bool checked;
+    } rows[]{
+        {.how = "other program", .leave = [&] { otherProgram.activateWindow(); }, .checked = false},
+        {.how = "menu", .leave = [&] { menu.popup(box->mapToGlobal(QPoint())); }, .checked = false},
+        {.how = "Tab", .leave = [&] { window->cmdVerzija->setFocus(Qt::TabFocusReason); }, .checked = true},
     };
-    const Leaving rows[] {
-        {"another program's window activated", [&] { otherProgram.activateWindow(); }, false},
-        {"the box's menu", [&] { menu.popup(box->mapToGlobal(QPoint())); }, false},
-        {"the Tab key", [&] { window->cmdVerzija->setFocus(Qt::TabFocusReason); }, true},
-    };
-    for (const Leaving& row : rows) {
+    for (const auto& row : rows) {
         window->activateWindow();
         box->setFocus();
         QApplication::processEvents();
         dialogs.messages.clear();
         row.leave();
         QApplication::processEvents();
-        const QStringList expected {QStringLiteral("Ne postoji direktorija: nema Postavite je!")};
+        const QStringList expected{u"Ne postoji direktorija: nema Postavite je!"_s};
         EXPECT_EQ(dialogs.messages, row.checked ? expected : QStringList()) << row.how;
         menu.close();
     }
 
     window->optLokacijaProbna[0]->click();
-    EXPECT_EQ(inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23NProbna")),
-              QStringLiteral("0"));
-}
-
-TEST_F(WindowFixture, ProgressBarTakesMoreBytesThanAnIntHolds)
-{
-    open();
-    window->showProgress(0, 5.0e9);
-    window->setProgress(2.5e9);
-    EXPECT_EQ(window->progBar->value(), window->progBar->maximum() / 2);
+    EXPECT_EQ(inst.settings->read(key::Settings, key::TrialOption), u"0"_s);
 }
 
 TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
 {
-    const QString share = QDir::toNativeSeparators(inst.path(QStringLiteral("dijeljeno/")));
-    inst.write(QStringLiteral("dijeljeno/Verzije.txt"), "Racuni.exe;23;1;5;110;210;\r\n");
-    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
-    inst.write(QStringLiteral("Racuni.exe"), "program");
-    inst.write(QStringLiteral("TeamViewerQS.exe"), "remote support");
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"), QStringLiteral("1"));
-    inst.settings->write(QStringLiteral("Settings"), QStringLiteral("UpdateLokDir23"), share);
+    const QString share = QDir::toNativeSeparators(inst.path(u"dijeljeno/"_s));
+    inst.write(u"dijeljeno/Verzije.txt"_s, "Racuni.exe;23;1;5;110;210;\r\n");
+    inst.write(u"Verzije.txt"_s, "Racuni.exe;23;1;4;100;200;\r\n");
+    inst.write(u"Racuni.exe"_s, "program");
+    inst.write(u"TeamViewerQS.exe"_s, "remote support");
+    set(key::RegularOption, QString::number(NetworkFolder));
+    set(key::RegularFolder, share);
 
     open();
 
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(inst.read(QStringLiteral("Update/Verzije.txt")), QByteArray("Racuni.exe;23;1;5;110;210;\r\n"));
+    EXPECT_EQ(inst.read(u"Update/Verzije.txt"_s), QByteArray("Racuni.exe;23;1;5;110;210;\r\n"));
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
 
-    // The check button: a failure before the plan leaves the update button as it was;
-    // nothing new any more turns it off.
-    QFile::remove(share + QStringLiteral("Verzije.txt"));
+    // A failed check leaves the update button as it was; nothing new turns it off.
+    QFile::remove(share + u"Verzije.txt"_s);
     window->cmdVerzija->click();
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
     EXPECT_EQ(dialogs.messages.size(), 1);
-    inst.write(QStringLiteral("dijeljeno/Verzije.txt"), "Racuni.exe;23;1;4;100;200;\r\n");
+    inst.write(u"dijeljeno/Verzije.txt"_s, "Racuni.exe;23;1;4;100;200;\r\n");
     window->cmdVerzija->click();
     EXPECT_FALSE(window->cmdDownloadAndUpdate->isEnabled());
 
@@ -212,20 +184,17 @@ TEST_F(WindowFixture, RememberedNetworkSourceIsCheckedBeforeTheWindowIsShown)
 TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableAndTheCloseBoxWaitsWhileACheckRuns)
 {
     TestHttpServer server;
-    server.serve(QStringLiteral("/download/Verzija23/Verzije.txt"), "Racuni.exe;23;0;2;100;200;\r\n");
-    inst.write(QStringLiteral("Verzije.txt"), "Racuni.exe;23;0;1;100;200;\r\n");
-    inst.write(QStringLiteral("TeamViewerQS.exe"), "support");
+    server.serve(u"/download/Verzija23/Verzije.txt"_s, "Racuni.exe;23;0;2;100;200;\r\n");
+    inst.write(u"Verzije.txt"_s, "Racuni.exe;23;0;1;100;200;\r\n");
+    inst.write(u"TeamViewerQS.exe"_s, "support");
     open();
     window->state().sources.primaryServer = server.hostAndPort();
     window->state().sources.useChilkat = false;
 
     window->show();
-    int probes = 0;
-    int available = 0;
-    int closedEarly = 0;
+    int probes = 0, available = 0, closedEarly = 0;
     QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
+    probe.callOnTimeout([&] {
         ++probes;
         available += window->cmdVerzija->isEnabled() || window->cmdDownlNaLokaciju->isEnabled() ||
                      window->cmdProbnaAžuriranja->isEnabled() || window->cmdIzlaz->isEnabled() ||
@@ -234,7 +203,7 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableAndTheCloseBoxWaitsWhileAC
         window->close();
         closedEarly += !window->isVisible();
     });
-    probe.start();
+    probe.start(0);
     window->cmdVerzija->click();
     probe.stop();
 
@@ -242,13 +211,10 @@ TEST_F(WindowFixture, CommandsAndSourcesAreUnavailableAndTheCloseBoxWaitsWhileAC
     EXPECT_EQ(available, 0);
     EXPECT_EQ(closedEarly, 0);
     // Said once, however often it was asked; then closed with the closing line.
-    EXPECT_EQ(dialogs.messages.count(
-                  QStringLiteral("Operacija je u tijeku. Program će se zatvoriti čim ona završi.")),
-              1);
+    EXPECT_EQ(dialogs.messages.count(u"Operacija je u tijeku. Program će se zatvoriti čim ona završi."_s), 1);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(inst.journal().filter(QStringLiteral("KRAJ PROGRAMA")).size(), 1);
-    EXPECT_EQ(inst.journal().last(),
-              QStringLiteral("*************************** KRAJ PROGRAMA **********************************"));
+    EXPECT_EQ(inst.journal().filter(u"KRAJ PROGRAMA"_s).size(), 1);
+    EXPECT_TRUE(inst.journal().last().contains(u"KRAJ PROGRAMA"_s));
     EXPECT_TRUE(window->cmdVerzija->isEnabled() && window->fraLokacija->isEnabled());
     // The plan found a newer revision: the update button is available.
     EXPECT_TRUE(window->cmdDownloadAndUpdate->isEnabled());
