@@ -137,7 +137,7 @@ TEST(InternetFetch, PackedFileOneByteShortStopsBeforeUnpacking)
     const QString expected =
         sizeLine(QStringLiteral("Racuni.7z"), racuni.packed.size(), racuni.packed.size() + 1) + kDiffers;
     EXPECT_EQ(r.inst.window.messageTexts(), QStringList{expected});
-    EXPECT_TRUE(r.journalOf(QStringLiteral("Unzipaj")).isEmpty() && !r.inUpdate(racuni.name));
+    EXPECT_TRUE(r.inst.journal().filter(QStringLiteral("Unzipaj")).isEmpty() && !r.inUpdate(racuni.name));
     EXPECT_EQ(r.server.requests, QStringList{kRegular + QStringLiteral("Racuni.7z")});
 }
 
