@@ -148,62 +148,51 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     const QString stalled = QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (300 ms)");
     const QString tooLong = QStringLiteral("Server šalje više od očekivanih 1000 bajtova");
     const auto stall = [](Site& s) { s.inst.state.fetchStallTimeout = 300ms; };
+    // clang-format off
     const Case cases[] = {
-        {.what = "404",
-         .arrange = [&](Site& s) { s.primary.answerStatus(path, 404); },
+        {.what = "404", .arrange = [&](Site& s) { s.primary.answerStatus(path, 404); },
          .raised = QStringLiteral("HTTP 404 Not Found")},
-        {.what = "500",
-         .arrange = [&](Site& s) { s.primary.answerStatus(path, 500); },
+        {.what = "500", .arrange = [&](Site& s) { s.primary.answerStatus(path, 500); },
          .raised = QStringLiteral("HTTP 500 Internal Server Error")},
         // Only the stalls get the short time-out: a busy machine must not turn the others into one.
-        {.what = "silent server",
-         .arrange = [&](Site& s) { stall(s), s.primary.stall(path); },
+        {.what = "silent server", .arrange = [&](Site& s) { stall(s); s.primary.stall(path); },
          .raised = stalled},
         {.what = "stalled mid-body",
-         .arrange = [&](Site& s) { stall(s), s.primary.stall(path, 10, QByteArray(1000, 'z')); },
+         .arrange = [&](Site& s) { stall(s); s.primary.stall(path, 10, QByteArray(1000, 'z')); },
          .raised = stalled},
-        {.what = "cut mid-body",
-         .arrange =
-             [&](Site& s) {
-                 s.primary.setChunkSize(8 * 1024);
-                 s.primary.cutAfter(path, QByteArray(100 * 1024, 'b'), 40 * 1024);
-             }},
+        {.what = "cut mid-body", .arrange = [&](Site& s) {
+             s.primary.setChunkSize(8 * 1024);
+             s.primary.cutAfter(path, QByteArray(100 * 1024, 'b'), 40 * 1024);
+         }},
         {.what = "server unreachable", .arrange = [](Site& s) { s.primary.close(); }},
         // Hostile servers: more than the manifest says, no end to know, a trickle.
         {.what = "longer than its size, said in advance",
          .arrange = [&](Site& s) { s.primary.serve(path, QByteArray(2000, 'x')); },
-         .failed = tooLong,
-         .largest = 1000},
+         .failed = tooLong, .largest = 1000},
         {.what = "longer than its size, without a length",
          .arrange = [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(2000, 'x')); },
-         .failed = tooLong,
-         .largest = 1000},
+         .failed = tooLong, .largest = 1000},
         {.what = "without a length",
          .arrange = [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(500, 'x')); },
          .failed = QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li primljen cijeli")},
-        {.what = "a byte at a time",
-         .arrange =
-             [&](Site& s) {
-                 stall(s);
-                 s.primary.setChunkSize(1);
-                 s.primary.setChunkPause(30ms);
-                 s.primary.serve(path, QByteArray(1000, 'x'));
-             },
+        {.what = "a byte at a time", .arrange = [&](Site& s) {
+             stall(s);
+             s.primary.setChunkSize(1);
+             s.primary.setChunkPause(30ms);
+             s.primary.serve(path, QByteArray(1000, 'x'));
+         },
          .raised = QStringLiteral("Prijenos je prespor: manje od 1024 bajtova u sekundi kroz 300 ms")},
-        {.what = "no target folder",
-         .arrange =
-             [&](Site& s) {
-                 s.primary.serve(path, "data");
-                 s.target = s.inst.path(QStringLiteral("Nema/"));
-             }},
+        {.what = "no target folder", .arrange = [&](Site& s) {
+             s.primary.serve(path, "data");
+             s.target = s.inst.path(QStringLiteral("Nema/"));
+         }},
         // Small enough to be written at the close, where a buffered write's failure went unseen.
-        {.what = "full disk",
-         .arrange =
-             [&](Site& s) {
-                 s.primary.serve(path, QByteArray(8000, 'd'));
-                 s.fullDisk.emplace(4096);
-             }},
+        {.what = "full disk", .arrange = [&](Site& s) {
+             s.primary.serve(path, QByteArray(8000, 'd'));
+             s.fullDisk.emplace(4096);
+         }},
     };
+    // clang-format on
     for (bool chilkat : {true, false}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message()

@@ -166,7 +166,9 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
     // clang-format off
     const Case cases[] = {
         {.what = "update folder not created",
-         .arrange = [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update"); },
+         .arrange = [](Workstation& ws) {
+             ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update");
+         },
          .box = QStringLiteral("Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko "
                                "ažuriranje novih programa mora prestati sa radom.\r\nVjerojatno nemate "
                                "administratorska prava ili je UAC uključen."),
@@ -206,7 +208,8 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
              ws.window.onFetchEnd = [&ws] { QFile::remove(ws.update() + kManifest); };
          },
          .box = absent + QStringLiteral("%U"),
-         .line = p + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u %U"), .icon = Icon::None},
+         .line = p + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u %U"),
+         .icon = Icon::None},
         {.what = "network folder empty", .arrange = folderBox({}), .box = noFolder, .line = QString(),
          .network = true},
         {.what = "network folder blank", .arrange = folderBox(QStringLiteral("   ")), .box = noFolder,
