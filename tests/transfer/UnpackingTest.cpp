@@ -29,8 +29,11 @@ TEST(Unpacking, ArchiveUnpacksUnderItsInstalledNameWithTheToolsOwnSevenZip)
     EXPECT_TRUE(Unzipaj(r.inst.ctx, racuni.name));
 
     EXPECT_EQ(r.readUpdate(racuni.name), racuni.content);
-    EXPECT_TRUE(r.inst.journal().value(1).startsWith(QStringLiteral("Unzipaj- \"") + r.inst.folder() +
-                                                     QStringLiteral("7za\"")));
+    // The command line: the tool's own 7-Zip, overwriting, names taken literally, never as switches.
+    const QString u = r.inst.state.updateFolder;
+    EXPECT_EQ(r.inst.journal().value(1),
+              QStringLiteral("Unzipaj- \"") + r.inst.folder() + QStringLiteral("7za\" e -aoa -spd -o") + u +
+                  QStringLiteral("Raspakiranje -- ") + u + QStringLiteral("Racuni.7z"));
     EXPECT_EQ(r.inst.window.actionHistory,
               (QStringList{QStringLiteral("UnZipanje datoteke: Racuni.7z"), QString()}));
     EXPECT_EQ(r.inst.platform.fakeClock.slept(), 0ms);
