@@ -254,6 +254,7 @@ TEST(NetworkFetch, SourceWithoutManifestFailsOnlyAtTheEnd)
 
     const QString expected = QStringLiteral("Greška u kopiranju Verzije.txt. Prekida se ažuriranje!");
     EXPECT_EQ(r.inst.window.messageTexts(), QStringList{expected});
+    EXPECT_TRUE(r.inUpdate(racuni.name) && r.inUpdate(pomoc.name));
     EXPECT_EQ(r.readUpdate(QStringLiteral("Verzije.txt")), QByteArray("manifest of the check"));
     EXPECT_EQ(r.inst.platform.fakeClock.slept(), 0s);
 }
