@@ -306,36 +306,7 @@ TEST(ManifestPreparation, NetworkSourceCopiesManifestAndRemoteSupportProgram)
     EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
 }
 
-TEST(CheckCommand, SourceSelectionSavesChecksKeepsTheTabAndRecordsTheFailure)
-{
-    Workstation ws;
-    ws.inst.write(kSupport, kRemoteSupport);
-    ws.inst.state.sources.folders[RegularFolderBox] = ws.network();
-    ws.inst.state.trialRun = true;
-    ws.inst.window.tab = 2;
-    const auto saved = [&] {
-        return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
-    };
-
-    // The network folder has no manifest yet.
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
-    EXPECT_EQ(std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed,
-                              ws.inst.state.operationRunning, saved()),
-              std::make_tuple(2, false, true, false, QStringLiteral("1")));
-
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_FALSE(ws.inst.state.manifestFailed);
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-
-    // While starting up the selection runs the check but saves nothing.
-    ws.inst.state.startingUp = true;
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, SecondaryServer));
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-    EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
-}
-
-TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastRecordsNothingAndWaitsItsTurn)
+TEST(CheckCommand, CheckButtonKeepsTheChannelSourceSelectionSavesAndBothWaitTheirTurn)
 {
     Workstation ws;
     ws.inst.write(kSupport, kRemoteSupport);
@@ -344,19 +315,43 @@ TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastRecordsNothingAndWaitsItsTu
     ws.inst.state.trialRun = true;
     ws.inst.state.manifestFailed = true;
     ws.useNetwork();
+    const auto saved = [&] {
+        return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
+    };
 
+    // The check button records nothing.
     cmdVerzija_Click(ws.inst.ctx);
-
     EXPECT_EQ(ws.primary.requests, QStringList{kTrial + kManifest});
     EXPECT_TRUE(ws.updated() == kNewManifest && ws.inst.state.trialRun && ws.inst.state.manifestFailed);
     EXPECT_EQ(ws.inst.window.updateEnabled, true);
     EXPECT_FALSE(ws.inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")));
 
+    // Selecting a source saves it, leaves the trial channel and records the check's failure: the
+    // network folder has no manifest yet.
+    ws.inst.window.tab = 2;
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
+    EXPECT_EQ(std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed,
+                              ws.inst.state.operationRunning, saved()),
+              std::make_tuple(2, false, true, false, QStringLiteral("1")));
+
+    ws.primary.serve(kRegular + kManifest, kNewManifest);
+    // The plan, now built, shows itself on another tab; the operator stays where he was.
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
+    EXPECT_TRUE(!ws.inst.state.manifestFailed && ws.inst.window.tab == 2);
+    EXPECT_EQ(saved(), QStringLiteral("2"));
+
+    // While starting up the selection runs the check but saves nothing.
+    ws.inst.state.startingUp = true;
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, SecondaryServer));
+    EXPECT_EQ(saved(), QStringLiteral("2"));
+    EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
+
     // Held off while another operation runs.
     ws.primary.requests.clear();
+    const size_t boxes = ws.inst.window.messages.size();
     ws.inst.state.operationRunning = true;
     cmdVerzija_Click(ws.inst.ctx);
     EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_EQ(ws.inst.state.sources.regularOption, NetworkFolder);
-    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
+    EXPECT_EQ(ws.inst.state.sources.regularOption, SecondaryServer);
+    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.size() == boxes);
 }
