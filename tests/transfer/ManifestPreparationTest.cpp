@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace tarvino;
