@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <functional>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -71,36 +71,33 @@ public:
 TEST(FileFetcher, AddressFollowsEngineChannelAndOption)
 {
     struct Case {
-        bool chilkat, trial;
-        int regularOption, trialOption;
-        bool primary;
+        bool tls = false, trial = false;
+        int regular, trialSrc;
+        bool primary = false; // the server that must answer
     };
-    const Case cases[] = {{false, false, PrimaryServer, SecondaryServer, true},
-                          {true, false, SecondaryServer, PrimaryServer, false},
-                          {false, false, NetworkFolder, PrimaryServer, false},
-                          {true, false, NetworkFolder, PrimaryServer, false},
-                          {true, true, SecondaryServer, PrimaryServer, true},
-                          {false, true, PrimaryServer, SecondaryServer, false},
-                          {true, true, PrimaryServer, NetworkFolder, false},
-                          {false, true, PrimaryServer, NetworkFolder, false}};
+    const Case cases[] = {
+        {.regular = PrimaryServer, .trialSrc = SecondaryServer, .primary = true},
+        {.tls = true, .regular = SecondaryServer, .trialSrc = PrimaryServer},
+        {.regular = NetworkFolder, .trialSrc = PrimaryServer},
+        {.tls = true, .regular = NetworkFolder, .trialSrc = PrimaryServer},
+        {.tls = true, .trial = true, .regular = SecondaryServer, .trialSrc = PrimaryServer, .primary = true},
+        {.trial = true, .regular = PrimaryServer, .trialSrc = SecondaryServer},
+        {.tls = true, .trial = true, .regular = PrimaryServer, .trialSrc = NetworkFolder},
+        {.trial = true, .regular = PrimaryServer, .trialSrc = NetworkFolder},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.chilkat << c.trial << c.regularOption << c.trialOption);
-        Site site(c.chilkat);
+        SCOPED_TRACE(testing::Message() << c.tls << c.trial << c.regular << c.trialSrc);
+        Site site(c.tls);
         site.inst.state.trialRun = c.trial;
-        site.inst.state.sources.regularOption = c.regularOption;
-        site.inst.state.sources.trialOption = c.trialOption;
+        site.inst.state.sources.regularOption = c.regular;
+        site.inst.state.sources.trialOption = c.trialSrc;
         TestHttpServer& chosen = c.primary ? site.primary : site.secondary;
         const QString path = (c.trial ? kTrial : kRegular) + QStringLiteral("Verzije.txt");
         chosen.serve(path, "manifest");
 
         EXPECT_TRUE(site.fetch(QStringLiteral("Verzije.txt")));
-        // The journal names the server that answered; the other one saw nothing.
         EXPECT_EQ(site.primary.requests + site.secondary.requests, QStringList{path});
-        EXPECT_EQ(chosen.tlsConnections, c.chilkat ? 1 : 0);
-        const QString scheme = c.chilkat ? QStringLiteral("https://") : QStringLiteral("http://");
-        EXPECT_EQ(site.inst.journal(),
-                  (QStringList{QStringLiteral("Početak Download: ") + scheme + chosen.hostAndPort() + path,
-                               QStringLiteral("Uspješan download: Verzije.txt")}));
+        EXPECT_EQ(chosen.tlsConnections, c.tls ? 1 : 0);
         EXPECT_EQ(site.stored(QStringLiteral("Verzije.txt")), QByteArray("manifest"));
     }
 }
@@ -143,73 +140,59 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
         std::function<void(Site&)> arrange;
         // What follows the raised error's head and the name; empty for a failed transfer,
         // which only the transfer control raises.
-        QString raised;
+        QString raised = {};
         // Of a failed transfer, what its reason begins with.
         QString failed = {};
         qint64 largest = kLargestRemoteSupportBytes;
     };
     const QString stalled = QStringLiteral("Isteklo vrijeme čekanja na odgovor servera (300 ms)");
+    const QString tooLong = QStringLiteral("Server šalje više od očekivanih 1000 bajtova");
+    const auto stall = [](Site& s) { s.inst.state.fetchStallTimeout = 300ms; };
+    // clang-format off
     const Case cases[] = {
-        {"404", [&](Site& s) { s.primary.answerStatus(path, 404); }, QStringLiteral("HTTP 404 Not Found")},
-        {"500", [&](Site& s) { s.primary.answerStatus(path, 500); },
-         QStringLiteral("HTTP 500 Internal Server Error")},
+        {.what = "404", .arrange = [&](Site& s) { s.primary.answerStatus(path, 404); },
+         .raised = QStringLiteral("HTTP 404 Not Found")},
+        {.what = "500", .arrange = [&](Site& s) { s.primary.answerStatus(path, 500); },
+         .raised = QStringLiteral("HTTP 500 Internal Server Error")},
         // Only the stalls get the short time-out: a busy machine must not turn the others into one.
-        {"silent server",
-         [&](Site& s) {
-             s.inst.state.fetchStallTimeout = 300ms;
-             s.primary.stall(path);
-         },
-         stalled},
-        {"stalled mid-body",
-         [&](Site& s) {
-             s.inst.state.fetchStallTimeout = 300ms;
-             s.primary.stall(path, 10, QByteArray(1000, 'z'));
-         },
-         stalled},
-        {"cut mid-body",
-         [&](Site& s) {
+        {.what = "silent server", .arrange = [&](Site& s) { stall(s); s.primary.stall(path); },
+         .raised = stalled},
+        {.what = "stalled mid-body",
+         .arrange = [&](Site& s) { stall(s); s.primary.stall(path, 10, QByteArray(1000, 'z')); },
+         .raised = stalled},
+        {.what = "cut mid-body", .arrange = [&](Site& s) {
              s.primary.setChunkSize(8 * 1024);
              s.primary.cutAfter(path, QByteArray(100 * 1024, 'b'), 40 * 1024);
-         },
-         {}},
-        {"server unreachable", [](Site& s) { s.primary.close(); }, {}},
+         }},
+        {.what = "server unreachable", .arrange = [](Site& s) { s.primary.close(); }},
         // Hostile servers: more than the manifest says, no end to know, a trickle.
-        {"longer than its size, said in advance",
-         [&](Site& s) { s.primary.serve(path, QByteArray(2000, 'x')); },
-         {},
-         QStringLiteral("Server šalje više od očekivanih 1000 bajtova"),
-         1000},
-        {"longer than its size, without a length",
-         [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(2000, 'x')); },
-         {},
-         QStringLiteral("Server šalje više od očekivanih 1000 bajtova"),
-         1000},
-        {"without a length",
-         [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(500, 'x')); },
-         {},
-         QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li primljen cijeli")},
-        {"a byte at a time",
-         [&](Site& s) {
-             s.inst.state.fetchStallTimeout = 300ms;
+        {.what = "longer than its size, said in advance",
+         .arrange = [&](Site& s) { s.primary.serve(path, QByteArray(2000, 'x')); },
+         .failed = tooLong, .largest = 1000},
+        {.what = "longer than its size, without a length",
+         .arrange = [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(2000, 'x')); },
+         .failed = tooLong, .largest = 1000},
+        {.what = "without a length",
+         .arrange = [&](Site& s) { s.primary.serveWithoutLength(path, QByteArray(500, 'x')); },
+         .failed = QStringLiteral("Server nije poslao dužinu odgovora pa se ne zna je li primljen cijeli")},
+        {.what = "a byte at a time", .arrange = [&](Site& s) {
+             stall(s);
              s.primary.setChunkSize(1);
              s.primary.setChunkPause(30ms);
              s.primary.serve(path, QByteArray(1000, 'x'));
          },
-         QStringLiteral("Prijenos je prespor: manje od 1024 bajtova u sekundi kroz 300 ms")},
-        {"no target folder",
-         [&](Site& s) {
+         .raised = QStringLiteral("Prijenos je prespor: manje od 1024 bajtova u sekundi kroz 300 ms")},
+        {.what = "no target folder", .arrange = [&](Site& s) {
              s.primary.serve(path, "data");
              s.target = s.inst.path(QStringLiteral("Nema/"));
-         },
-         {}},
+         }},
         // Small enough to be written at the close, where a buffered write's failure went unseen.
-        {"full disk",
-         [&](Site& s) {
+        {.what = "full disk", .arrange = [&](Site& s) {
              s.primary.serve(path, QByteArray(8000, 'd'));
              s.fullDisk.emplace(4096);
-         },
-         {}},
+         }},
     };
+    // clang-format on
     for (bool chilkat : {true, false}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message()

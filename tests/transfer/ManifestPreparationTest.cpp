@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace tarvino;
@@ -143,95 +144,104 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
     struct Case {
         const char* what;
         std::function<void(Workstation&)> arrange;
-        QString line; // the journal's last line; empty for no journal at all
         QString box;
+        // The journal's last line when it is not the box's text after the function's name; empty for none.
+        std::optional<QString> line = {};
         Icon icon = Icon::Exclamation;
+        bool network = false, updateFolder = true;
     };
     const QString notFetched =
-        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite vezu "
-                       "sa internetom i pokušajte ponovno! Prekida se ažuriranje!");
-    const QString missing =
-        QStringLiteral("Ne postoji datoteka %FVerzije.txt Program za automatsko ažuriranje novih "
-                       "programa mora prestati sa ažuriranjem. Molimo da o ovoj poruci izvjestite "
-                       "Tarvino tim za podršku.");
-    const QString unreadable = QStringLiteral(
-        "PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se ažuriranje!");
-    const QString noSeparator =
-        QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: %T Prekida se ažuriranje!");
-    const QString notCopied =
-        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite "
-                       "i pokušajte ponovno! Prekida se ažuriranje!");
+        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite "
+                       "vezu sa internetom i pokušajte ponovno! Prekida se ažuriranje!");
     const QString noFolder =
         QStringLiteral("Potrebno je unijeti mrežnu lokaciju odakle se programi ažuriraju");
+    const QString noSeparator =
+        QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: %T Prekida se ažuriranje!");
+    const QString unreadable = QStringLiteral(
+        "PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se ažuriranje!");
+    const QString absent = QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ");
     const QString p = QStringLiteral("PripremiVerzijaTXT- ");
     const auto folderBox = [](const QString& typed) {
         return [typed](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = typed; };
     };
+    // clang-format off
     const Case cases[] = {
-        {"update folder not created",
-         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update"); },
-         {},
-         QStringLiteral(
-             "Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko ažuriranje novih "
-             "programa mora prestati sa radom.\r\nVjerojatno nemate administratorska prava ili je UAC "
-             "uključen.")},
-        {"installed manifest missing", [](Workstation& ws) { QFile::remove(ws.inst.path(kManifest)); },
-         p + missing, missing},
-        {"installed manifest unreadable",
-         [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }, p + unreadable,
-         unreadable +
-             QStringLiteral(
-                 "\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt Red: Racuni.exe;23;1 ")},
-        {"internet manifest not fetched",
-         [](Workstation& ws) {
+        {.what = "update folder not created",
+         .arrange = [](Workstation& ws) {
+             ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update");
+         },
+         .box = QStringLiteral("Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko "
+                               "ažuriranje novih programa mora prestati sa radom.\r\nVjerojatno nemate "
+                               "administratorska prava ili je UAC uključen."),
+         .line = QString(), .updateFolder = false},
+        {.what = "installed manifest missing",
+         .arrange = [](Workstation& ws) { QFile::remove(ws.inst.path(kManifest)); },
+         .box = QStringLiteral("Ne postoji datoteka %FVerzije.txt Program za automatsko ažuriranje novih "
+                               "programa mora prestati sa ažuriranjem. Molimo da o ovoj poruci izvjestite "
+                               "Tarvino tim za podršku.")},
+        {.what = "installed manifest unreadable",
+         .arrange = [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); },
+         .box = unreadable + QStringLiteral("\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt "
+                                            "Red: Racuni.exe;23;1 "),
+         .line = p + unreadable},
+        {.what = "internet manifest not fetched",
+         .arrange = [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
              ws.inst.window.updateEnabled = true;
              ws.primary.answerStatus(kRegular + kManifest, 404);
          },
-         p + notFetched, notFetched},
+         .box = notFetched},
         // Empty, the manifest is no release on either engine.
-        {"internet manifest empty over http",
-         [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); }, p + notFetched, notFetched},
-        {"internet manifest empty over https",
-         [](Workstation& ws) {
+        {.what = "internet manifest empty over http",
+         .arrange = [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); }, .box = notFetched},
+        {.what = "internet manifest empty over https",
+         .arrange = [](Workstation& ws) {
              const TestCertificates& certificates = TestCertificates::instance();
              ws.primary.enableTls(certificates.serverCertificate, certificates.serverKey);
              ws.inst.state.sources.useChilkat = true;
              ws.inst.state.sources.extraAuthorities = certificates.authorityPath;
              ws.primary.serve(kRegular + kManifest, {});
          },
-         p + notFetched, notFetched},
-        {"internet manifest fetched but absent",
-         [](Workstation& ws) {
+         .box = notFetched},
+        {.what = "internet manifest fetched but absent",
+         .arrange = [](Workstation& ws) {
              ws.primary.serve(kRegular + kManifest, kNewManifest);
              ws.window.onFetchEnd = [&ws] { QFile::remove(ws.update() + kManifest); };
          },
-         p + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u %U"),
-         QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: %U"), Icon::None},
-        {"network folder empty", folderBox({}), {}, noFolder},
-        {"network folder blank", folderBox(QStringLiteral("   ")), {}, noFolder},
+         .box = absent + QStringLiteral("%U"),
+         .line = p + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u %U"),
+         .icon = Icon::None},
+        {.what = "network folder empty", .arrange = folderBox({}), .box = noFolder, .line = QString(),
+         .network = true},
+        {.what = "network folder blank", .arrange = folderBox(QStringLiteral("   ")), .box = noFolder,
+         .line = QString(), .network = true},
         // Typed without its separator, the name is appended directly and not found.
-        {"network folder without separator",
-         [](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = ws.network().chopped(1); },
-         p + QLatin1Char(' ') + noSeparator, noSeparator},
-        {"network manifest not copied",
-         [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt"); },
-         p + notCopied, notCopied},
+        {.what = "network folder without separator",
+         .arrange = [](Workstation& ws) {
+             ws.inst.state.sources.folders[RegularFolderBox] = ws.network().chopped(1);
+         },
+         .box = noSeparator, .line = p + QLatin1Char(' ') + noSeparator, .network = true},
+        {.what = "network manifest not copied",
+         .arrange = [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt"); },
+         .box = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite i "
+                               "pokušajte ponovno! Prekida se ažuriranje!"),
+         .network = true},
         // The copy reports success and leaves nothing; both texts name the network folder.
-        {"network manifest copied but absent",
-         [](Workstation& ws) {
+        {.what = "network manifest copied but absent",
+         .arrange = [](Workstation& ws) {
              ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
              ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt", 1, platform::Outcome::ok());
          },
-         p + QStringLiteral(" Kopirao sa mrežne lokacije Verzije.txt, ali ona ne postoji u %N"),
-         QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: %N"), Icon::None},
+         .box = absent + QStringLiteral("%N"),
+         .line = p + QStringLiteral(" Kopirao sa mrežne lokacije Verzije.txt, ali ona ne postoji u %N"),
+         .icon = Icon::None, .network = true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const bool network = QByteArray(c.what).startsWith("network");
-        Workstation ws(/*updateFolder=*/QByteArray(c.what) != "update folder not created");
+        Workstation ws(c.updateFolder);
         ws.inst.write(kSupport, kRemoteSupport);
-        if (network) {
+        if (c.network) {
             ws.useNetwork();
             ws.publish(kManifest, kNewManifest);
         }
@@ -246,16 +256,15 @@ TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
 
         EXPECT_FALSE(ws.prepare());
 
-        EXPECT_EQ(ws.inst.journal().value(ws.inst.journal().size() - 1), expand(c.line));
+        EXPECT_EQ(ws.inst.journal().value(ws.inst.journal().size() - 1), expand(c.line.value_or(p + c.box)));
         ASSERT_FALSE(ws.inst.window.messages.empty());
-        const ShownMessage& box = ws.inst.window.messages.back();
-        EXPECT_EQ(box.text, expand(c.box));
-        EXPECT_EQ(box.icon, c.icon);
+        EXPECT_EQ(ws.inst.window.messages.back().text, expand(c.box));
+        EXPECT_EQ(ws.inst.window.messages.back().icon, c.icon);
         // No plan, and an early failure leaves the update button as it was.
         EXPECT_TRUE(ws.inst.window.plan.empty());
         EXPECT_EQ(ws.inst.window.updateEnabled, button);
         EXPECT_TRUE(!ws.inst.exists(QStringLiteral("Update/Verzije.txt")) || ws.updated() == "earlier");
-        EXPECT_TRUE(!network || ws.primary.requests.isEmpty());
+        EXPECT_TRUE(!c.network || ws.primary.requests.isEmpty());
     }
 }
 
@@ -298,36 +307,7 @@ TEST(ManifestPreparation, NetworkSourceCopiesManifestAndRemoteSupportProgram)
     EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
 }
 
-TEST(CheckCommand, SourceSelectionSavesChecksKeepsTheTabAndRecordsTheFailure)
-{
-    Workstation ws;
-    ws.inst.write(kSupport, kRemoteSupport);
-    ws.inst.state.sources.folders[RegularFolderBox] = ws.network();
-    ws.inst.state.trialRun = true;
-    ws.inst.window.tab = 2;
-    const auto saved = [&] {
-        return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
-    };
-
-    // The network folder has no manifest yet.
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
-    EXPECT_EQ(std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed,
-                              ws.inst.state.operationRunning, saved()),
-              std::make_tuple(2, false, true, false, QStringLiteral("1")));
-
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_FALSE(ws.inst.state.manifestFailed);
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-
-    // While starting up the selection runs the check but saves nothing.
-    ws.inst.state.startingUp = true;
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, SecondaryServer));
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-    EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
-}
-
-TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastRecordsNothingAndWaitsItsTurn)
+TEST(CheckCommand, CheckButtonKeepsTheChannelSourceSelectionSavesAndBothWaitTheirTurn)
 {
     Workstation ws;
     ws.inst.write(kSupport, kRemoteSupport);
@@ -336,19 +316,43 @@ TEST(CheckCommand, CheckButtonKeepsTheChannelUsedLastRecordsNothingAndWaitsItsTu
     ws.inst.state.trialRun = true;
     ws.inst.state.manifestFailed = true;
     ws.useNetwork();
+    const auto saved = [&] {
+        return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
+    };
 
+    // The check button records nothing.
     cmdVerzija_Click(ws.inst.ctx);
-
     EXPECT_EQ(ws.primary.requests, QStringList{kTrial + kManifest});
     EXPECT_TRUE(ws.updated() == kNewManifest && ws.inst.state.trialRun && ws.inst.state.manifestFailed);
     EXPECT_EQ(ws.inst.window.updateEnabled, true);
     EXPECT_FALSE(ws.inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")));
 
+    // Selecting a source saves it, leaves the trial channel and records the check's failure: the
+    // network folder has no manifest yet.
+    ws.inst.window.tab = 2;
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
+    EXPECT_EQ(std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed,
+                              ws.inst.state.operationRunning, saved()),
+              std::make_tuple(2, false, true, false, QStringLiteral("1")));
+
+    ws.primary.serve(kRegular + kManifest, kNewManifest);
+    // The plan, now built, shows itself on another tab; the operator stays where he was.
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
+    EXPECT_TRUE(!ws.inst.state.manifestFailed && ws.inst.window.tab == 2);
+    EXPECT_EQ(saved(), QStringLiteral("2"));
+
+    // While starting up the selection runs the check but saves nothing.
+    ws.inst.state.startingUp = true;
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, SecondaryServer));
+    EXPECT_EQ(saved(), QStringLiteral("2"));
+    EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
+
     // Held off while another operation runs.
     ws.primary.requests.clear();
+    const size_t boxes = ws.inst.window.messages.size();
     ws.inst.state.operationRunning = true;
     cmdVerzija_Click(ws.inst.ctx);
     EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_EQ(ws.inst.state.sources.regularOption, NetworkFolder);
-    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
+    EXPECT_EQ(ws.inst.state.sources.regularOption, SecondaryServer);
+    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.size() == boxes);
 }

@@ -96,17 +96,6 @@ struct PackedRelease {
             inst.state.totalPackedSize += p.packed.size();
     }
 
-    /// Journal lines that begin with `prefix`, the prefix taken off.
-    QStringList journalOf(const QString& prefix) const
-    {
-        QStringList lines;
-        for (const QString& line : inst.journal()) {
-            if (line.startsWith(prefix))
-                lines << line.mid(prefix.size());
-        }
-        return lines;
-    }
-
     TestInstallation inst;
 };
 

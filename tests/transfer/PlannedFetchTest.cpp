@@ -13,9 +13,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QString kRegular = QStringLiteral("/download/Verzija23/");
-const QString kInternet = QStringLiteral("SnimitiSaInterneta - ");
-const QString kNetwork = QStringLiteral("SnimitiSaMrežneLokacije - ");
-const QString kCheck = QStringLiteral("Početak provjere veličine datoteka");
 const QString kDiffers = QStringLiteral(
     " i one nisu iste. Moguća greška u prijenosu datoteke. Ponovite postupak. Prekida se ažuriranje!");
 
@@ -23,18 +20,6 @@ QString sizeLine(const QString& name, qint64 size, qint64 expected)
 {
     return QStringLiteral("Veličina presnimljene datoteke %1 je %2, a veličina originalne datoteke je %3")
         .arg(name, QString::number(size), QString::number(expected));
-}
-
-QString okLine(const QString& name, qint64 size)
-{
-    return sizeLine(name, size, size) + QStringLiteral(". OK.");
-}
-
-// The lines of a file the check of the unpacked files does not find at first.
-QStringList waited(const QString& name)
-{
-    return {QStringLiteral("Nema fajla, moram čekati 5 s ") + name,
-            QStringLiteral("Nema fajla, moram čekati još 5 s ") + name};
 }
 
 // A release both on an update server on 127.0.0.1 (plain http) and in a folder as
@@ -92,30 +77,24 @@ TEST(InternetFetch, PlannedRowsWithGapsAreFetchedInOrderAndFillThePanes)
     r.planRow(3, racuni);
     r.planRow(10, knjizenje);
     r.planRow(12, upute);
-    for (const Published* p : {&racuni, &knjizenje, &upute})
+    QStringList requests;
+    std::vector<std::pair<QString, int>> marks;
+    for (const Published* p : {&racuni, &knjizenje, &upute}) {
         r.server.serve(kRegular + p->packedName(), p->packed);
+        requests << kRegular + p->packedName();
+        marks.insert(marks.end(), {{p->name, 1}, {p->name, 2}});
+    }
     r.inst.write(QStringLiteral("Update/Racuni.7z"), "left from an earlier run");
     r.inst.state.actionMessages = QStringLiteral("from the check");
     ASSERT_TRUE(SnimitiSaInterneta(r.inst.ctx));
 
-    QStringList requests;
-    QStringList fetched = {QStringLiteral("Početak")};
-    QStringList checked = {kCheck};
-    std::vector<std::pair<QString, int>> marks;
-    for (const Published* p : {&racuni, &knjizenje, &upute}) {
+    for (const Published* p : {&racuni, &knjizenje, &upute})
         EXPECT_EQ(r.readUpdate(p->name), p->content) << p->name.toStdString();
-        marks.insert(marks.end(), {{p->name, 1}, {p->name, 2}});
-        requests << kRegular + p->packedName();
-        fetched << QStringLiteral("Provjera postojanja fajla ") + p->packedName()
-                << QStringLiteral("Početak skidanja ") + p->packedName()
-                << okLine(p->packedName(), p->packed.size());
-        checked << okLine(p->name, p->content.size());
-    }
-    fetched.insert(2, QStringLiteral("Nađena 7z datoteka: ") + r.update(QStringLiteral("Racuni.7z")) +
-                          QStringLiteral(" pa je treba obrisati!"));
     EXPECT_EQ(r.server.requests, requests);
-    EXPECT_EQ(r.journalOf(kInternet), fetched + checked);
     EXPECT_EQ(r.inst.window.marks, marks);
+    EXPECT_TRUE(r.inst.journal().contains(QStringLiteral("SnimitiSaInterneta - Nađena 7z datoteka: ") +
+                                          r.update(QStringLiteral("Racuni.7z")) +
+                                          QStringLiteral(" pa je treba obrisati!")));
     const RecordingWindow& w = r.inst.window;
     const double total = racuni.packed.size() + knjizenje.packed.size() + upute.packed.size();
     EXPECT_EQ(std::make_tuple(w.actionPane, w.errorPane, w.messages.size(), w.progressMaximum,
@@ -158,43 +137,25 @@ TEST(InternetFetch, PackedFileOneByteShortStopsBeforeUnpacking)
     const QString expected =
         sizeLine(QStringLiteral("Racuni.7z"), racuni.packed.size(), racuni.packed.size() + 1) + kDiffers;
     EXPECT_EQ(r.inst.window.messageTexts(), QStringList{expected});
-    EXPECT_EQ(r.journalOf(kInternet).last(), expected);
-    EXPECT_TRUE(r.journalOf(QStringLiteral("Unzipaj")).isEmpty() && !r.inUpdate(racuni.name));
+    EXPECT_TRUE(r.inst.journal().filter(QStringLiteral("Unzipaj")).isEmpty() && !r.inUpdate(racuni.name));
     EXPECT_EQ(r.server.requests, QStringList{kRegular + QStringLiteral("Racuni.7z")});
 }
 
-TEST(InternetFetch, DamagedArchiveIsCaughtByTheCheckPhase)
-{
-    Release r;
-    Published place = publish(QStringLiteral("Plaće.exe"), noise(300'000, 9));
-    for (int i = 1000; i < 1100; ++i)
-        place.packed[i] = static_cast<char>(place.packed[i] ^ 0xff);
-    r.release({&place});
-
-    EXPECT_FALSE(SnimitiSaInterneta(r.inst.ctx));
-
-    // 7-Zip's output of a damaged archive was removed, so the update stops without a box.
-    EXPECT_EQ(r.inst.state.currentMessage, r.missing(place));
-    EXPECT_TRUE(r.inst.window.messages.empty() && !r.inUpdate(place.name));
-    const QStringList lines = r.journalOf(kInternet);
-    EXPECT_EQ(lines.mid(lines.indexOf(kCheck)),
-              QStringList{kCheck} << waited(place.name) << r.missing(place));
-    EXPECT_EQ(r.inst.platform.fakeClock.slept(), 15s);
-}
-
-TEST(InternetFetch, LateFilesShareFourWaits)
+TEST(InternetFetch, LateFilesShareFourWaitsAndADamagedArchiveLeavesNothing)
 {
     Release r;
     const Published a = publish(QStringLiteral("Prvi.exe"), noise(1000, 1));
     const Published b = publish(QStringLiteral("Drugi.exe"), noise(1000, 2));
-    const Published c = publish(QStringLiteral("Treći.exe"), noise(1000, 3));
+    Published c = publish(QStringLiteral("Plaće.exe"), noise(300'000, 9));
+    for (int i = 1000; i < 1100; ++i)
+        c.packed[i] = static_cast<char>(c.packed[i] ^ 0xff);
     r.release({&a, &b, &c});
 
     // The unpacked files vanish during the fixed wait and come back late: the first
-    // during its second wait, the second during its second wait, the third never.
+    // during its second wait, the second during its second wait.
     QTemporaryDir aside;
     r.inst.platform.fakeClock.onSleep = [&](std::chrono::milliseconds slept) {
-        for (const Published* p : {&a, &b, &c}) {
+        for (const Published* p : {&a, &b}) {
             if (slept == 5s)
                 EXPECT_TRUE(QFile::rename(r.update(p->name), aside.filePath(p->name)));
             else if ((slept == 14s && p == &a) || (slept == 24s && p == &b))
@@ -204,10 +165,10 @@ TEST(InternetFetch, LateFilesShareFourWaits)
 
     EXPECT_FALSE(SnimitiSaInterneta(r.inst.ctx));
 
-    const QStringList lines = r.journalOf(kInternet);
-    EXPECT_EQ(lines.mid(lines.indexOf(kCheck) + 1), waited(a.name) << okLine(a.name, 1000) << waited(b.name)
-                                                                   << okLine(b.name, 1000) << waited(c.name)
-                                                                   << r.missing(c));
+    // 7-Zip's output of the damaged archive was removed, so the update stops without a box.
+    EXPECT_EQ(r.inst.state.currentMessage, r.missing(c));
+    EXPECT_TRUE(r.inst.window.messages.empty() && !r.inUpdate(c.name));
+    EXPECT_TRUE(r.inUpdate(a.name) && r.inUpdate(b.name));
     // The fixed 5 seconds and four budgeted waits; the third file waits no more.
     EXPECT_EQ(r.inst.platform.fakeClock.slept(), 25s);
 }
@@ -233,12 +194,6 @@ TEST(NetworkFetch, TrialRunCopiesFromTheTrialFolderAndTakesItsManifest)
               racuni.content + grid.content + "Računi.exe;23;0;0;1;2;\r\n");
     EXPECT_EQ(r.inst.window.marks, (std::vector<std::pair<QString, int>>{
                                        {racuni.name, 4}, {racuni.name, 2}, {grid.name, 4}, {grid.name, 2}}));
-    EXPECT_EQ(
-        r.journalOf(kNetwork),
-        (QStringList{QStringLiteral("Početak"), QStringLiteral("Početak kopiranja Racuni.7z"),
-                     okLine(QStringLiteral("Racuni.7z"), racuni.packed.size()),
-                     QStringLiteral("Početak kopiranja Grid.7z"), okLine(QStringLiteral("Grid.7z"), 2000),
-                     kCheck, okLine(racuni.name, 30'000), okLine(grid.name, 2000)}));
     const RecordingWindow& w = r.inst.window;
     EXPECT_EQ(std::make_pair(w.actionPane, w.errorPane),
               std::make_pair(QStringLiteral("\r\nKopirano Racuni.7z\r\nUNZIP: ") +
@@ -287,9 +242,7 @@ TEST(NetworkFetch, SourceWithoutManifestFailsOnlyAtTheEnd)
 
     const QString expected = QStringLiteral("Greška u kopiranju Verzije.txt. Prekida se ažuriranje!");
     EXPECT_EQ(r.inst.window.messageTexts(), QStringList{expected});
-    const QStringList lines = r.journalOf(kNetwork);
-    EXPECT_EQ(lines.mid(lines.indexOf(kCheck) + 1),
-              (QStringList{okLine(racuni.name, 1000), okLine(pomoc.name, 1000), expected}));
+    EXPECT_TRUE(r.inUpdate(racuni.name) && r.inUpdate(pomoc.name));
     EXPECT_EQ(r.readUpdate(QStringLiteral("Verzije.txt")), QByteArray("manifest of the check"));
     EXPECT_EQ(r.inst.platform.fakeClock.slept(), 0s);
 }
@@ -313,8 +266,6 @@ TEST(NetworkFetch, EmptyUnpackedFileIsGivenTwoMoreWaits)
 
     const QString expected = sizeLine(stays.name, 0, 10) + kDiffers;
     EXPECT_EQ(r.inst.window.messageTexts(), QStringList{expected});
-    const QStringList lines = r.journalOf(kNetwork);
-    EXPECT_EQ(lines.mid(lines.indexOf(kCheck) + 1), (QStringList{okLine(grows.name, 10), expected}));
     // One wait for the first file, both for the second; none counts against the budget.
     EXPECT_EQ(r.inst.platform.fakeClock.slept(), 15s);
 }
