@@ -115,10 +115,10 @@ TEST(Distribution, FirstDistributionAsksThenCopiesTheWholeRelease)
     Site site;
     // A workstation that never checked has no Update folder for its journal yet.
     QDir(site.inst.path(QStringLiteral("Update"))).removeRecursively();
-    site.items = {{QStringLiteral("Računi.exe"), 2, 1, 0, 300},
-                  {QStringLiteral("Pomoc.chm"), 1, 0, 0, 150},
-                  {QStringLiteral("TarvinoIzmjBaza23.dll"), 3, 0, 0, 250},
-                  {QStringLiteral("Skripta.enc"), 1, 0, 0, 50}};
+    site.items = {{.name = QStringLiteral("Računi.exe"), .gl = 2, .pom = 1, .packedSize = 300},
+                  {.name = QStringLiteral("Pomoc.chm"), .packedSize = 150},
+                  {.name = QStringLiteral("TarvinoIzmjBaza23.dll"), .gl = 3, .packedSize = 250},
+                  {.name = QStringLiteral("Skripta.enc"), .packedSize = 50}};
     site.publish();
     RecordingWindow& w = site.inst.window;
     const QString question =
@@ -157,7 +157,7 @@ TEST(Distribution, FirstDistributionAsksThenCopiesTheWholeRelease)
 TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
 {
     Site site;
-    site.items = {{QStringLiteral("Racuni.exe")}};
+    site.items = {{.name = QStringLiteral("Racuni.exe")}};
     site.publish();
     RecordingWindow& w = site.inst.window;
 
@@ -182,7 +182,7 @@ TEST(Distribution, SecondRunOfAnUnchangedReleaseFetchesNoArchive)
     QStringList same;
     // More rows than the bar's range: it goes round instead of stopping full.
     for (int n = 0; n < 35; ++n) {
-        site.items.push_back({QStringLiteral("Program%1.exe").arg(n), 1, n, 0, 100 + n});
+        site.items.push_back({.name = QStringLiteral("Program%1.exe").arg(n), .pom = n, .packedSize = 100 + n});
         same << QStringLiteral("Ista verzija: Program%1.exe").arg(n);
     }
     site.distributeFirst();
@@ -200,9 +200,9 @@ TEST(Distribution, SecondRunOfAnUnchangedReleaseFetchesNoArchive)
 TEST(Distribution, WrongSizedOrMissingArchiveIsFetchedAgain)
 {
     Site site;
-    site.items = {{QStringLiteral("Računi.exe"), 1, 0, 0, 300},
-                  {QStringLiteral("Plata.exe"), 1, 0, 0, 200},
-                  {QStringLiteral("Kasa.dll"), 1, 0, 0, 120}};
+    site.items = {{.name = QStringLiteral("Računi.exe"), .packedSize = 300},
+                  {.name = QStringLiteral("Plata.exe"), .packedSize = 200},
+                  {.name = QStringLiteral("Kasa.dll"), .packedSize = 120}};
     site.distributeFirst();
     ASSERT_TRUE(QFile(site.folder() + QStringLiteral("Racuni.7z")).resize(3));
     QFile::remove(site.folder() + QStringLiteral("Plata.7z"));
@@ -228,7 +228,7 @@ TEST(Distribution, HelpScriptAndControlRowsFollowWhatWasFetchedBeforeThem)
     for (const char* name :
          {"Pomoc1.chm", "Skripta1.enc", "Računi.exe", "Pomoc2.chm", "Skripta2.enc", "Grid1.ocx", "Tabela.ocx",
           "TarvinoIzmjBaza23.dll", "Skripta3.enc", "Grid2.ocx", "Plata.exe"})
-        site.items.push_back({QString::fromUtf8(name)});
+        site.items.push_back({.name = QString::fromUtf8(name)});
     site.distributeFirst();
     site.items[2].rev = 1;         // Računi.exe
     site.items[6].realSize = 1001; // Tabela.ocx
@@ -247,10 +247,8 @@ TEST(Distribution, HelpScriptAndControlRowsFollowWhatWasFetchedBeforeThem)
 TEST(Distribution, FetchFailingMidRowsLeavesTheOldManifests)
 {
     Site site;
-    site.items = {{QStringLiteral("A.exe")},
-                  {QStringLiteral("B.exe")},
-                  {QStringLiteral("C.exe")},
-                  {QStringLiteral("D.exe")}};
+    for (const char* name : {"A.exe", "B.exe", "C.exe", "D.exe"})
+        site.items.push_back({.name = QString::fromUtf8(name)});
     site.distributeFirst();
     const QByteArray oldManifest = site.manifest();
     site.items[1].gl = 2;
@@ -285,7 +283,7 @@ TEST(Distribution, FetchFailingMidRowsLeavesTheOldManifests)
 TEST(Distribution, ManifestThatCannotBeCopiedFailsTheRun)
 {
     Site site;
-    site.items = {{QStringLiteral("A.exe")}};
+    site.items = {{.name = QStringLiteral("A.exe")}};
     site.publish();
     site.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt");
     site.inst.window.answer({Answer::Yes});
