@@ -64,13 +64,6 @@ public:
         return UpdatePrograma(ctx, hooks);
     }
 
-    /// A run whose writes break off at 64 KiB, as on a full disk.
-    bool runOnFullDisk()
-    {
-        const FullDisk full(64 * 1024);
-        return run();
-    }
-
     /// Every file of the installation and the help folder with its text, the journal
     /// and the backup folder left out.
     std::map<QString, QString> files()
@@ -348,7 +341,8 @@ TEST_F(InstallationTest, CutShortCopyOfANewProgramIsDeleted)
 {
     // The rollback has no old file to copy over what the copy left.
     put(state().updateFolder, QStringLiteral("Novi.exe"), QByteArray(256 * 1024, 'n'));
-    EXPECT_FALSE(runOnFullDisk());
+    const FullDisk full(64 * 1024); // writes break off there
+    EXPECT_FALSE(run());
     expectAsBefore();
 }
 
@@ -376,7 +370,8 @@ TEST_F(InstallationTest, ManifestThatCannotBeReplacedFailsTheRunAndTheInstalledF
     put(state().updateFolder, QStringLiteral("Verzije.txt"),
         QByteArray("Knjigovodstvo.exe;23;1;6;100;200;0\r\n").repeated(8000));
 
-    EXPECT_FALSE(runOnFullDisk());
+    const FullDisk full(64 * 1024);
+    EXPECT_FALSE(run());
     // The old manifest, whole: the next check plans the new files again.
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Verzije.txt")), QByteArray("installed manifest"));
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")),
