@@ -417,18 +417,19 @@ TEST_F(InstallationTest, TooLittleFreeSpaceStopsBeforeAnythingChanges)
 /// A failure, or a kill, at each change to the disk an installation makes.
 class EveryChange : public InstallationTest, public ::testing::WithParamInterface<int> {
 public:
-    /// Whether every item at home is its old file (a new item absent), or its new one.
-    bool all(const char* age)
+    /// Whether every item at home is its old file (a new item absent), whole.
+    bool allOld()
     {
-        return std::all_of(items.begin(), items.end(), [&](const Item& item) {
+        return std::all_of(items.begin(), items.end(), [this](const Item& item) {
             const auto now = get(item.home, item.name);
-            return age == std::string("old") && item.name == QStringLiteral("Novi.exe")
-                       ? !now
-                       : now == age + (" " + item.name.toUtf8());
+            return item.name == QStringLiteral("Novi.exe") ? !now : now == "old " + item.name.toUtf8();
         });
     }
-    bool allOld() { return all("old"); }
-    bool allNew() { return all("new"); }
+    bool allNew()
+    {
+        return std::all_of(items.begin(), items.end(),
+                           [this](const Item& item) { return get(item.home, item.name) == "new " + item.name.toUtf8(); });
+    }
     bool manifestIsNew() { return get(state().installFolder, kManifestFile) == QByteArray("new manifest"); }
     bool recorded() { return QFile::exists(state().installFolder + kInstallationRecord); }
 };
