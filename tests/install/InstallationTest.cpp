@@ -156,6 +156,7 @@ TEST_F(InstallationTest, SuccessfulRunReplacesEverythingPromotesTheManifestAndCl
         previous = line(head);
     }
     EXPECT_TRUE(inst.window.messages.empty() && inst.window.questions.isEmpty());
+    EXPECT_EQ(inst.window.status(Panel::Action), QString());
     std::vector<std::pair<QString, int>> marks;
     for (const Item& item : items)
         marks.insert(marks.end(), {{item.name, StageInstalling}, {item.name, StageInstalled}});
@@ -522,6 +523,8 @@ TEST_F(RollbackTest, EveryKindGoesHomeAndOneFailedCopyDoesNotStopTheOthers)
     EXPECT_GE(at, 0);
     ASSERT_EQ(inst.window.messages.size(), 1u);
     EXPECT_TRUE(inst.window.messages[0].text.startsWith(failed) && inst.window.messages[0].icon == Icon::Critical);
+    EXPECT_TRUE(inst.window.messages[0].text.endsWith(
+        QStringLiteral("Program ne može razriješiti problem pa ćete morati reinstalirati program!")));
     EXPECT_GT(window.journalAtBox.value(0), at + 1);
 }
 
