@@ -16,8 +16,7 @@
 
 namespace tarvino::test {
 
-/// Forwards to the recording window and notes how many journal lines had been
-/// written when each box came up, so a test can tell the line came first.
+/// Notes the journal's length as each box comes up, so a test can tell the line came first.
 class JournalledWindow final : public ForwardingWindow {
 public:
     JournalledWindow(RecordingWindow& inner, const TestInstallation& inst)
@@ -39,7 +38,6 @@ public:
         return answer;
     }
 
-    /// Journal length at each box or question, in order.
     QList<qsizetype> journalAtBox;
     /// Runs while a question is open, after the operator has answered it.
     std::function<void()> onQuestion;
@@ -82,52 +80,35 @@ inline void put(const QString& folder, const QString& name, const QByteArray& by
 inline std::optional<QByteArray> get(const QString& folder, const QString& name)
 {
     QFile f(folder + name);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? std::optional(f.readAll()) : std::nullopt;
 }
 
-/// A stand-in registration tool on PATH: a shell script that writes each call's
-/// arguments, one bracketed argument after another, as a line of a record file.
+/// A stand-in registration tool on PATH that records each call's arguments, bracketed, as a line.
+/// With a ".limit" file it goes missing after that many calls; with a ".hold" file it runs until the file is gone.
 class StandInRegSvr32 {
 public:
     explicit StandInRegSvr32(const QString& folder)
-        : m_folder(folder + QLatin1Char('/')), m_path("PATH", folder.toUtf8() + ':' + qgetenv("PATH"))
+        : m_dir(folder + QLatin1Char('/')), m_path("PATH", folder.toUtf8() + ':' + qgetenv("PATH"))
     {
-        // With a ".limit" file the tool goes missing once it has been started that many
-        // times; with a ".hold" file it does not end until the file is gone.
-        put(m_folder, kTool,
-            QStringLiteral("#!/bin/sh\n"
-                           "for a in \"$@\"; do printf '[%s]' \"$a\" >> '%1'; done\n"
-                           "echo >> '%1'\n"
+        put(m_dir, kTool,
+            QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\" >> '%1'; done\necho >> '%1'\n"
                            "while [ -f \"$0.hold\" ]; do sleep 0.01; done\n"
                            "if [ -f \"$0.limit\" ] && [ $(wc -l < '%1') -ge $(cat \"$0.limit\") ]; then\n"
-                           "  chmod -x \"$0\"\n"
-                           "fi\n")
-                .arg(m_folder + kRecord)
+                           "  chmod -x \"$0\"\nfi\n")
+                .arg(m_dir + kRecord)
                 .toUtf8());
         setExecutable(true);
     }
 
-    void setExecutable(bool yes)
-    {
-        ::chmod(QFile::encodeName(m_folder + kTool).constData(), yes ? 0755 : 0644);
-    }
-    /// The tool can be started `times` more times in all, then it is missing.
-    void missingAfter(int times)
-    {
-        put(m_folder, kTool + QStringLiteral(".limit"), QByteArray::number(times));
-    }
-    /// Keeps every call of the tool running until released.
-    void hold() { put(m_folder, kTool + QStringLiteral(".hold"), {}); }
-    void release() { QFile::remove(m_folder + kTool + QStringLiteral(".hold")); }
-    /// The arguments of every call so far, one line per call.
+    void setExecutable(bool yes) { ::chmod(QFile::encodeName(m_dir + kTool).constData(), yes ? 0755 : 0644); }
+    void missingAfter(int calls) { put(m_dir, kTool + QStringLiteral(".limit"), QByteArray::number(calls)); }
+    void hold() { put(m_dir, kTool + QStringLiteral(".hold"), {}); }
+    void release() { QFile::remove(m_dir + kTool + QStringLiteral(".hold")); }
     QStringList calls() const
     {
-        return QString::fromUtf8(get(m_folder, kRecord).value_or(QByteArray()))
+        return QString::fromUtf8(get(m_dir, kRecord).value_or(QByteArray()))
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    /// The calls that unregister and then register the component at `path`.
     static QStringList unregisteredThenRegistered(const QString& path)
     {
         return {QStringLiteral("[%1][/u][/s]").arg(path), QStringLiteral("[%1][/s]").arg(path)};
@@ -136,7 +117,7 @@ public:
 private:
     inline static const QString kTool = QStringLiteral("RegSvr32.exe");
     inline static const QString kRecord = QStringLiteral("calls.txt");
-    QString m_folder;
+    QString m_dir;
     ScopedEnv m_path;
 };
 
@@ -145,8 +126,8 @@ private:
 class InstallFixture : public ::testing::Test {
 public:
     InstallFixture()
-        : tool(inst.root() + QStringLiteral("/bin")),
-          window(inst.window, inst), ctx{inst.state, window, inst.platform, *inst.settings}
+        : tool(inst.root() + QStringLiteral("/bin")), window(inst.window, inst),
+          ctx{inst.state, window, inst.platform, *inst.settings}
     {
         QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
         inst.platform.fakeSystem.env["WinDir"] =
@@ -157,12 +138,10 @@ public:
 
     AppState& state() { return inst.state; }
 
-    /// Adds a planned row to the plan matrix.
     void plan(const QString& name)
     {
         state().plan.at(m_rows, 0) = Cell(name);
-        state().plan.at(m_rows, 6) = Cell(std::int64_t(1));
-        ++m_rows;
+        state().plan.at(m_rows++, 6) = Cell(std::int64_t(1));
     }
 
     TestInstallation inst;
