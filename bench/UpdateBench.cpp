@@ -330,10 +330,8 @@ int main(int argc, char** argv)
         r.prepare = seconds(timer.nsecsElapsed());
 
         QStringList rows;
-        for (int i = 0; i < Matrix::Rows; ++i) {
-            if (!isPlanned(state.plan, i))
-                continue;
-            const QString name = state.plan.at(i, 0).text();
+        for (const ManifestRow& row : plannedRows(state.plan)) {
+            const QString& name = row.name;
             const QString kind = name.right(3);
             const QString home = kind == QLatin1String("enc")   ? state.scriptsFolder
                                  : kind == QLatin1String("chm") ? state.helpFolder

@@ -1,6 +1,6 @@
 #include "app/PlanGrid.h"
 
-#include "plan/FolderLayout.h"
+#include "plan/ManifestRow.h"
 
 #include <QFont>
 #include <QHeaderView>

@@ -8,7 +8,7 @@
 #include "core/Settings.h"
 #include "core/Text.h"
 #include "plan/ExclusiveRun.h"
-#include "plan/FolderLayout.h"
+#include "plan/ManifestRow.h"
 #include "platform/Platform.h"
 #include "transfer/ManifestPreparation.h"
 

@@ -17,7 +17,7 @@ public:
     bool isNumber() const { return m_isNumber; }
     /// The text, or the number written as plain decimal digits.
     QString text() const { return m_isNumber ? QString::number(m_number) : m_text; }
-    /// The number; a text cell counts by its leading number (see plan/ManifestRow).
+    /// The number; 0 for a text cell (plan/ManifestRow reads a column text as a number).
     std::int64_t number() const { return m_isNumber ? m_number : 0; }
     bool operator==(const Cell& other) const = default;
 

@@ -46,25 +46,6 @@ struct Run {
     }
 };
 
-int findRow(const Matrix& matrix, const QString& name)
-{
-    for (int j = 0; j < Matrix::Rows; ++j) {
-        if (matrix.at(j, 0).text() == name)
-            return j;
-    }
-    return -1;
-}
-
-std::int64_t bytes(const Matrix& m, int row, int column)
-{
-    return columnBytes(m.at(row, column).text());
-}
-
-bool sameSize(std::optional<std::uint64_t> size, std::int64_t expected)
-{
-    return size && expected >= 0 && *size == static_cast<std::uint64_t>(expected);
-}
-
 // The folder text, the folder and its "Update" folder.
 bool prepareFolders(Run& run)
 {
@@ -185,28 +166,19 @@ bool chooseMode(Run& run)
 }
 
 // Whether a row the folder's manifest knows must be fetched again.
-bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
+bool mustFetchAgain(Run& run, const ManifestRow& row, const ManifestRow& installed, const QString& packed)
 {
     AppState& s = run.ctx.state;
-    const QString name = s.plan.at(i, 0).text();
-    const QString kind = extensionOf(name);
-    const bool helpOrControl = kind == QStringLiteral("chm") || kind == QStringLiteral("ocx");
-
-    bool must = false;
-    for (int c = 1; c <= 3 && !must; ++c)
-        must = columnValue(s.plan.at(i, c).text()) > columnValue(s.installed.at(j, c).text());
-    if (!must && helpOrControl)
-        must =
-            bytes(s.plan, i, 5) > bytes(s.installed, j, 5) || bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
-
+    const QString kind = row.kind();
+    bool must = row.newerThan(installed);
     if (!must) {
-        const std::int64_t expected = bytes(s.plan, i, 4);
+        const std::int64_t expected = row.packedBytes();
         const std::optional<std::uint64_t> size = run.ctx.files().fileSize(native(run.folder + packed));
         if (!size) {
             appendLine(s.errorMessages, QStringLiteral("Nije nađena 7z datoteka: ") + packed +
                                             QStringLiteral(" pa se mora napraviti"));
             must = true;
-        } else if (!sameSize(size, expected)) {
+        } else if (!hasStatedSize(*size, row.packedSize)) {
             appendLine(s.errorMessages, QStringLiteral("Nađena 7z datoteka: ") + packed +
                                             QStringLiteral(" ali je veličina različita ") +
                                             QString::number(*size) + QStringLiteral(" Novi: ") +
@@ -225,21 +197,21 @@ bool mustFetchAgain(Run& run, int i, int j, const QString& packed)
     return must;
 }
 
-bool fetchPacked(Run& run, int i, const QString& packed)
+bool fetchPacked(Run& run, const ManifestRow& row, const QString& packed)
 {
     AppState& s = run.ctx.state;
-    if (!DownFile(run.ctx, packed, run.folder, bytes(s.plan, i, 4)))
+    if (!DownFile(run.ctx, packed, run.folder, row.packedBytes()))
         return false;
     // Counted once the file is there: a failed fetch brought nothing.
-    s.totalTransferred += bytes(s.plan, i, 4);
+    s.totalTransferred += row.packedBytes();
     run.fetchedAny = true;
-    if (s.plan.at(i, 0).text() == kDatabaseChangeComponent)
+    if (row.name == kDatabaseChangeComponent)
         run.databaseChangeFetched = true;
     return true;
 }
 
-// The packed file in the folder against column 4.
-bool checkSize(Run& run, int i, const QString& packed)
+// The packed file in the folder against the row's packed size.
+bool checkSize(Run& run, const ManifestRow& row, const QString& packed)
 {
     Context& ctx = run.ctx;
     AppState& s = ctx.state;
@@ -252,11 +224,11 @@ bool checkSize(Run& run, int i, const QString& packed)
         run.tell(s.currentMessage);
         return false;
     }
-    const std::int64_t expected = bytes(s.plan, i, 4);
+    const std::int64_t expected = row.packedBytes();
     const QString sizes = QStringLiteral("Veličina presnimljene datoteke ") + packed +
                           QStringLiteral(" je ") + QString::number(*size) +
                           QStringLiteral(", a veličina originalne datoteke je ") + QString::number(expected);
-    if (sameSize(size, expected)) {
+    if (hasStatedSize(*size, row.packedSize)) {
         s.currentMessage = sizes + QStringLiteral(". OK.");
         LogirajGrešku(ctx, kRowHead + s.currentMessage);
         return true;
@@ -275,30 +247,28 @@ bool processRows(Run& run)
 {
     Context& ctx = run.ctx;
     AppState& s = ctx.state;
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        const QString name = s.plan.at(i, 0).text();
-        if (name.isEmpty())
-            continue;
+    for (const ManifestRow& row : namedRows(s.plan)) {
+        const QString& name = row.name;
         const QString packed = packedName(name);
 
         if (run.allCopy) {
-            if (!fetchPacked(run, i, packed))
+            if (!fetchPacked(run, row, packed))
                 return false;
-        } else if (const int j = findRow(s.installed, name); j < 0) {
+        } else if (const ManifestRow installed = findManifestRow(s.installed, name); installed.index < 0) {
             appendLine(s.errorMessages, QStringLiteral("Nije pronađen zapis o starim verzija za :") + name +
                                             QStringLiteral(" pa se mora kopirati"));
-            if (!fetchPacked(run, i, packed))
+            if (!fetchPacked(run, row, packed))
                 return false;
-        } else if (mustFetchAgain(run, i, j, packed)) {
+        } else if (mustFetchAgain(run, row, installed, packed)) {
             // A read-only copy would refuse to be replaced.
             ctx.files().deleteFile(native(run.folder + packed), /*force=*/true);
-            if (!fetchPacked(run, i, packed))
+            if (!fetchPacked(run, row, packed))
                 return false;
         } else {
             appendLine(s.actionMessages, QStringLiteral("Ista verzija: ") + name);
         }
 
-        if (!checkSize(run, i, packed))
+        if (!checkSize(run, row, packed))
             return false;
 
         s.progressValue = s.progressValue + 1 > kProgressLast ? 1 : s.progressValue + 1;

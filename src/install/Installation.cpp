@@ -332,10 +332,8 @@ bool enoughFreeSpace(Context& ctx)
 {
     const AppState& s = ctx.state;
     std::uint64_t needed = 0;
-    for (int row = 0; row < Matrix::Rows; ++row) {
-        if (isPlanned(s.plan, row))
-            needed += static_cast<std::uint64_t>(std::max<std::int64_t>(0, columnBytes(s.plan.at(row, 5).text())));
-    }
+    for (const ManifestRow& row : plannedRows(s.plan))
+        needed += static_cast<std::uint64_t>(std::max<std::int64_t>(0, row.unpackedBytes()));
     needed += needed / 10 + kFreeSpaceMargin;
     const std::optional<std::uint64_t> free = ctx.files().freeSpace(native(s.installFolder));
     if (!free || *free >= needed)
@@ -412,10 +410,8 @@ bool UpdatePrograma(Context& ctx, const InstallationHooks& hooks)
         return false;
     }
 
-    for (int row = 0; row < Matrix::Rows; ++row) {
-        if (!isPlanned(s.plan, row))
-            continue;
-        const QString name = s.plan.at(row, 0).text();
+    for (const ManifestRow& row : plannedRows(s.plan)) {
+        const QString& name = row.name;
         ctx.window.processEvents();
         OznačiStavkuPlana(ctx, name, StageInstalling);
         if (!installItem(ctx, name)) {

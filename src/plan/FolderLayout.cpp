@@ -3,8 +3,6 @@
 #include "core/Text.h"
 #include "core/WindowServices.h"
 
-#include <cmath>
-
 namespace tarvino {
 
 QString installationFolder(Context& ctx)
@@ -50,44 +48,6 @@ QString packedName(const QString& fileName)
 QString extensionOf(const QString& fileName)
 {
     return fileName.right(3);
-}
-
-double columnValue(const QString& text)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
-        ++i;
-    double sign = 1;
-    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        if (text[i] == QLatin1Char('-'))
-            sign = -1;
-        ++i;
-    }
-    double value = 0;
-    bool fraction = false;
-    double scale = 1;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c.isDigit() && c.unicode() < 128) {
-            if (fraction) {
-                scale /= 10;
-                value += (c.unicode() - u'0') * scale;
-            } else {
-                value = value * 10 + (c.unicode() - u'0');
-            }
-        } else if (c == QLatin1Char('.') && !fraction) {
-            fraction = true;
-        } else {
-            break;
-        }
-    }
-    return sign * value;
-}
-
-std::int64_t columnBytes(const QString& text)
-{
-    return static_cast<std::int64_t>(std::llround(columnValue(text)));
 }
 
 } // namespace tarvino

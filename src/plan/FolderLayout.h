@@ -41,11 +41,4 @@ QString packedName(const QString& fileName);
 /// The last three characters of a file name: the kind of the item.
 QString extensionOf(const QString& fileName);
 
-/// A manifest column read as a number: the leading number of the text, "." as the
-/// decimal point, blanks before it allowed; no number reads as 0.
-double columnValue(const QString& text);
-
-/// A size column as a whole number of bytes (64-bit: a release may exceed 2 GiB).
-std::int64_t columnBytes(const QString& text);
-
 } // namespace tarvino

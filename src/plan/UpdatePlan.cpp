@@ -10,63 +10,15 @@ namespace {
 
 const QString kPrefix = QStringLiteral("NapraviRsŠtoTrebaAžurirati - ");
 
-int findRow(const Matrix& matrix, const QString& name)
-{
-    for (int j = 0; j < Matrix::Rows; ++j) {
-        if (matrix.at(j, 0).text() == name)
-            return j;
-    }
-    return -1;
-}
-
-double number(const Matrix& m, int row, int column)
-{
-    return columnValue(m.at(row, column).text());
-}
-
-std::int64_t bytes(const Matrix& m, int row, int column)
-{
-    return columnBytes(m.at(row, column).text());
-}
-
-bool newerVersion(const Matrix& plan, int i, const Matrix& installed, int j)
-{
-    // Each number against its own counterpart: 2.0.0 installed and 1.5.0 new counts as newer.
-    for (int c = 1; c <= 3; ++c) {
-        if (number(plan, i, c) > number(installed, j, c))
-            return true;
-    }
-    return false;
-}
-
 void fillGrid(Context& ctx)
 {
     std::vector<PlanGridRow> rows;
-    const Matrix& plan = ctx.state.plan;
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (!isPlanned(plan, i))
-            continue;
-        rows.push_back({plan.at(i, 0).text(), plan.at(i, 1).text(), plan.at(i, 2).text(),
-                        plan.at(i, 3).text(), plan.at(i, 4).text(), plan.at(i, 5).text()});
-    }
+    for (const ManifestRow& row : plannedRows(ctx.state.plan))
+        rows.push_back({row.name, row.major, row.minor, row.revision, row.packedSize, row.unpackedSize});
     ctx.window.showPlan(rows);
 }
 
 } // namespace
-
-bool isPlanned(const Matrix& plan, int row)
-{
-    return !plan.at(row, 0).text().isEmpty() && plan.at(row, 6).number() == 1;
-}
-
-bool hasPlannedRow(const Matrix& plan)
-{
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (isPlanned(plan, i))
-            return true;
-    }
-    return false;
-}
 
 bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
 {
@@ -111,30 +63,24 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
     bool databaseChangePlanned = false;
     LogirajGrešku(ctx, kPrefix + QStringLiteral("upoređenje što treba ažurirati "));
 
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        const QString name = s.plan.at(i, 0).text();
-        if (name.isEmpty())
-            continue;
-        Cell& mark = s.plan.at(i, 6);
-        const int j = findRow(s.installed, name);
-        if (j < 0) {
-            if (name == kToolFileName) {
-                mark = Cell(std::int64_t{0});
-            } else {
-                LogirajGrešku(ctx, kPrefix + QStringLiteral("Nije pronađen zapis o starim verzija za :") +
-                                       name + QStringLiteral(" pa se mora kopirati"));
-                mark = Cell(std::int64_t{1});
-                s.totalPackedSize += bytes(s.plan, i, 4);
-            }
+    for (const ManifestRow& row : namedRows(s.plan)) {
+        const QString& name = row.name;
+        const ManifestRow installed = findManifestRow(s.installed, name);
+        const auto plan = [&](bool planned) {
+            markPlanned(s.plan, row.index, planned);
+            if (planned)
+                s.totalPackedSize += row.packedBytes();
+        };
+        if (installed.index < 0) {
+            if (name != kToolFileName)
+                LogirajGrešku(ctx, kPrefix + QStringLiteral("Nije pronađen zapis o starim verzija za :") + name +
+                                       QStringLiteral(" pa se mora kopirati"));
+            plan(name != kToolFileName);
             continue;
         }
 
-        const QString kind = extensionOf(name);
-        bool newer = newerVersion(s.plan, i, s.installed, j);
-        if (!newer && (kind == QStringLiteral("chm") || kind == QStringLiteral("ocx"))) {
-            newer = bytes(s.plan, i, 5) > bytes(s.installed, j, 5) ||
-                    bytes(s.plan, i, 4) > bytes(s.installed, j, 4);
-        }
+        const QString kind = row.kind();
+        bool newer = row.newerThan(installed);
         if (!newer) {
             if (kind == QStringLiteral("enc") || kind == QStringLiteral("chm")) {
                 const QString& folder = kind == QStringLiteral("enc") ? s.scriptsFolder : s.helpFolder;
@@ -143,7 +89,7 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
                                            QStringLiteral(" pa se mora napraviti"));
                     newer = true;
                 } else {
-                    newer = bytes(s.plan, i, 5) > bytes(s.installed, j, 5);
+                    newer = row.unpackedBytes() > installed.unpackedBytes();
                 }
             } else if (!files.fileExists(native(s.installFolder + name))) {
                 LogirajGrešku(ctx, kPrefix + QStringLiteral("Nije nađena datoteka: ") + name +
@@ -153,19 +99,13 @@ bool NapraviRsŠtoTrebaAžurirati(Context& ctx)
         }
 
         if (!newer || name == kToolFileName) {
-            if (kind == QStringLiteral("enc") && databaseChangePlanned) {
-                mark = Cell(std::int64_t{1});
-                s.totalPackedSize += bytes(s.plan, i, 4);
-            } else {
-                mark = Cell(std::int64_t{0});
-            }
+            plan(kind == QStringLiteral("enc") && databaseChangePlanned);
             continue;
         }
         LogirajGrešku(ctx, kPrefix + QStringLiteral("Treba instalirati: ") + name);
-        s.totalPackedSize += bytes(s.plan, i, 4);
         if (name == kDatabaseChangeComponent)
             databaseChangePlanned = true;
-        mark = Cell(std::int64_t{1});
+        plan(true);
     }
 
     LogirajGrešku(ctx, kPrefix + QStringLiteral("kraj"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Context.h"
+#include "plan/ManifestRow.h"
 
 namespace tarvino {
 
@@ -19,17 +20,12 @@ enum PlanStage : int {
 };
 
 /// Compares the manifest in the Update folder with the installed one, writes the
-/// install mark into column 6 of every named row of the plan matrix, sums the packed
+/// install mark of every named row of the plan matrix, sums the packed
 /// sizes of the planned rows and fills the plan grid. True when at least one row is
 /// planned; false on a failure (with its message) or when nothing is new.
 bool NapraviRsŠtoTrebaAžurirati(Context& ctx);
 
 /// Shows a row's stage in the plan grid (the first row named `name`; none, no change).
 void OznačiStavkuPlana(Context& ctx, const QString& name, int stage);
-
-/// Whether a plan-matrix row is to be fetched and installed.
-bool isPlanned(const Matrix& plan, int row);
-/// Whether any row of the plan matrix is.
-bool hasPlannedRow(const Matrix& plan);
 
 } // namespace tarvino

@@ -25,12 +25,6 @@ QString sizeMessage(const QString& name, std::uint64_t size, const QString& expe
 const QString kSizeDiffers = QStringLiteral(
     " i one nisu iste. Moguća greška u prijenosu datoteke. Ponovite postupak. Prekida se ažuriranje!");
 
-bool sameSize(std::uint64_t size, const QString& column)
-{
-    const std::int64_t expected = columnBytes(column);
-    return expected >= 0 && size == static_cast<std::uint64_t>(expected);
-}
-
 } // namespace
 
 void Run::journal(const QString& text) const
@@ -63,12 +57,12 @@ bool begin(const Run& run)
     return true;
 }
 
-bool verifyAndUnpack(const Run& run, int row, const QString& packed)
+bool verifyAndUnpack(const Run& run, const ManifestRow& row, const QString& packed)
 {
     Context& ctx = run.ctx;
     AppState& s = ctx.state;
-    const QString name = s.plan.at(row, 0).text();
-    const QString packedColumn = s.plan.at(row, 4).text();
+    const QString& name = row.name;
+    const QString& packedColumn = row.packedSize;
 
     const std::optional<std::uint64_t> size = ctx.files().fileSize(native(s.updateFolder + packed));
     if (!size) {
@@ -76,12 +70,12 @@ bool verifyAndUnpack(const Run& run, int row, const QString& packed)
                             QStringLiteral(". Prekida se ažuriranje!"),
                         true);
     }
-    if (!sameSize(*size, packedColumn))
+    if (!hasStatedSize(*size, packedColumn))
         return run.fail(sizeMessage(packed, *size, packedColumn) + kSizeDiffers, true);
     s.currentMessage = sizeMessage(packed, *size, packedColumn) + QStringLiteral(". OK.");
     run.journal(s.currentMessage);
 
-    s.progressValue += static_cast<double>(columnBytes(packedColumn));
+    s.progressValue += static_cast<double>(row.packedBytes());
     ctx.window.setProgress(s.progressValue);
     OznačiStavkuPlana(ctx, name, StageFetched);
 
@@ -102,11 +96,9 @@ bool checkUnpackedFiles(const Run& run, bool rereadEmpty)
     int waits = 0;
 
     run.journal(QStringLiteral("Početak provjere veličine datoteka"));
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (!isPlanned(s.plan, i))
-            continue;
-        const QString name = s.plan.at(i, 0).text();
-        const QString realColumn = s.plan.at(i, 5).text();
+    for (const ManifestRow& row : plannedRows(s.plan)) {
+        const QString& name = row.name;
+        const QString& realColumn = row.unpackedSize;
         const std::string path = native(s.updateFolder + name);
 
         StatusAkcija(ctx, QStringLiteral("Provjera veličine datoteka ..."));
@@ -136,7 +128,7 @@ bool checkUnpackedFiles(const Run& run, bool rereadEmpty)
                                 QStringLiteral(". Prekida se ažuriranje!"),
                             true);
         }
-        if (!sameSize(*size, realColumn))
+        if (!hasStatedSize(*size, realColumn))
             return run.fail(sizeMessage(name, *size, realColumn) + kSizeDiffers, true);
         s.currentMessage = sizeMessage(name, *size, realColumn) + QStringLiteral(". OK.");
         run.journal(s.currentMessage);

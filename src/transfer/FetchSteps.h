@@ -5,6 +5,7 @@
 // follows the arrival is one code path, so both report alike.
 
 #include "core/Context.h"
+#include "plan/ManifestRow.h"
 
 #include <QString>
 
@@ -28,10 +29,10 @@ struct Run {
 bool begin(const Run& run);
 
 /// From the packed file's arrival in the Update folder to its unpacking: size
-/// against column 4, the ". OK." line, the progress bar, stage 2, `Unzipaj`.
-bool verifyAndUnpack(const Run& run, int row, const QString& packed);
+/// against the row's packed size, the ". OK." line, the progress bar, stage 2, `Unzipaj`.
+bool verifyAndUnpack(const Run& run, const ManifestRow& row, const QString& packed);
 
-/// The check of every unpacked file's presence and size against column 5, with the
+/// The check of every unpacked file's presence and its unpacked size, with the
 /// run's shared budget of four 5-second waits. With `rereadEmpty` a file that still
 /// reads 0 bytes gets up to two more 5-second waits of its own.
 bool checkUnpackedFiles(const Run& run, bool rereadEmpty);

@@ -19,10 +19,8 @@ bool SnimitiSaInterneta(Context& ctx)
     if (!fetch::begin(run))
         return false;
 
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (!isPlanned(s.plan, i))
-            continue;
-        const QString name = s.plan.at(i, 0).text();
+    for (const ManifestRow& row : plannedRows(s.plan)) {
+        const QString& name = row.name;
         const QString packed = packedName(name);
         const std::string packedPath = native(s.updateFolder + packed);
 
@@ -43,14 +41,14 @@ bool SnimitiSaInterneta(Context& ctx)
 
         run.journal(QStringLiteral("Početak skidanja ") + packed);
         OznačiStavkuPlana(ctx, name, StageFetching);
-        if (!DownFile(ctx, packed, s.updateFolder, columnBytes(s.plan.at(i, 4).text())))
+        if (!DownFile(ctx, packed, s.updateFolder, row.packedBytes()))
             return false;
         if (!files.fileExists(packedPath)) {
             return run.fail(QStringLiteral("Nije nađena 7z datoteka: ") + s.updateFolder + packed +
                                 QStringLiteral(" pa je nije moguće instalirati. Prekida se ažuriranje!"),
                             false);
         }
-        if (!fetch::verifyAndUnpack(run, i, packed))
+        if (!fetch::verifyAndUnpack(run, row, packed))
             return false;
     }
 

@@ -6,8 +6,8 @@ namespace tarvino {
 
 /// Brings every planned file from the selected update server into the Update
 /// folder: per planned row, in plan order, the packed file is fetched (an old one
-/// deleted first), checked against column 4 and unpacked; then every unpacked file
-/// is checked against column 5, waiting a bounded time for late ones. False at the
+/// deleted first), checked against its packed size and unpacked; then every unpacked file
+/// is checked against its unpacked size, waiting a bounded time for late ones. False at the
 /// first failure, with its message journalled, collected and, where the operator
 /// must know, shown; the panes are filled only on success.
 bool SnimitiSaInterneta(Context& ctx);

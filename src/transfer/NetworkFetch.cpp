@@ -27,10 +27,8 @@ bool SnimitiSaMrežneLokacije(Context& ctx)
     if (!fetch::begin(run))
         return false;
 
-    for (int i = 0; i < Matrix::Rows; ++i) {
-        if (!isPlanned(s.plan, i))
-            continue;
-        const QString name = s.plan.at(i, 0).text();
+    for (const ManifestRow& row : plannedRows(s.plan)) {
+        const QString& name = row.name;
         const QString packed = packedName(name);
 
         OznačiStavkuPlana(ctx, name, StageCopying);
@@ -46,7 +44,7 @@ bool SnimitiSaMrežneLokacije(Context& ctx)
                                 QStringLiteral(". Prekida se ažuriranje!"),
                             true);
         appendLine(s.actionMessages, QStringLiteral("Kopirano ") + packed);
-        if (!fetch::verifyAndUnpack(run, i, packed))
+        if (!fetch::verifyAndUnpack(run, row, packed))
             return false;
     }
 

@@ -1,6 +1,7 @@
 #include "TestInstallation.h"
 #include "core/Text.h"
 #include "plan/FolderLayout.h"
+#include "plan/ManifestRow.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 #include "core/Matrix.h"
 #include "core/TableFile.h"
 #include "plan/FolderLayout.h"
+#include "plan/ManifestRow.h"
 
 #include <QDir>
 #include <QFileInfo>
