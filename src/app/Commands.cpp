@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "core/Settings.h"
 #include "distribution/Distribution.h"
 #include "install/UpdateRun.h"
 #include "plan/ExclusiveRun.h"
@@ -24,6 +25,29 @@ bool updateSequence(Context& ctx, bool trial)
 }
 
 } // namespace
+
+void cmdVerzija_Click(Context& ctx)
+{
+    const ExclusiveRun running(ctx);
+    if (running)
+        PripremiVerzijaTXT(ctx);
+}
+
+bool optLokacija_Click(Context& ctx, int index)
+{
+    AppState& s = ctx.state;
+    const ExclusiveRun running(ctx);
+    if (!running)
+        return false;
+    // The plan shows itself on tab 0; the operator stays where he was.
+    const int shownTab = ctx.window.currentTab();
+    s.sources.regularOption = index;
+    s.trialRun = false;
+    SnimiPostavke(ctx);
+    s.manifestFailed = !PripremiVerzijaTXT(ctx);
+    ctx.window.selectTab(shownTab);
+    return true;
+}
 
 bool cmdDownloadAndUpdate_Click(Context& ctx)
 {

@@ -10,7 +10,6 @@
 #include "core/SettingsStore.h"
 #include "core/Text.h"
 #include "core/UpdateSources.h"
-#include "transfer/CheckCommand.h"
 
 #include <QApplication>
 #include <QCloseEvent>

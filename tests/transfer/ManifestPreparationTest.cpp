@@ -5,7 +5,7 @@
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
 #include "core/Text.h"
-#include "transfer/CheckCommand.h"
+#include "app/Commands.h"
 
 #include <QDir>
 #include <QFile>
