@@ -96,12 +96,6 @@ void ConsoleWindow::showPlan(const std::vector<PlanGridRow>& rows)
     m_planShown = true;
 }
 
-void ConsoleWindow::forgetPlan()
-{
-    m_plan.clear();
-    m_planShown = false;
-}
-
 void ConsoleWindow::processEvents()
 {
     QCoreApplication::processEvents();

@@ -43,9 +43,8 @@ public:
 
     /// The rows of the last plan shown; empty before any.
     const std::vector<PlanGridRow>& plan() const { return m_plan; }
-    /// Whether a plan has been built since the last `forgetPlan`.
+    /// Whether a plan has been built.
     bool planShown() const { return m_planShown; }
-    void forgetPlan();
     /// How many message boxes and questions went to standard error.
     int boxesShown() const { return m_boxesShown; }
 

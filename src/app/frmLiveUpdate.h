@@ -42,7 +42,6 @@ public:
     /// Ends the program at once, without the closing journal line.
     void cmdIzlaz_Click();
 
-    Context& context() { return m_ctx; }
     AppState& state() { return m_state; }
 
     // WindowPort

@@ -14,7 +14,6 @@ public:
     Cell(QString text) : m_text(std::move(text)) {}
     Cell(std::int64_t number) : m_isNumber(true), m_number(number) {}
 
-    bool isNumber() const { return m_isNumber; }
     /// The text, or the number written as plain decimal digits.
     QString text() const { return m_isNumber ? QString::number(m_number) : m_text; }
     /// The number; 0 for a text cell (plan/ManifestRow reads a column text as a number).
