@@ -3,7 +3,7 @@
 // What the benchmarks share: a window without an operator, a clock that skips the
 // prescribed pauses, and nginx on a free loopback port.
 
-#include "core/WindowPort.h"
+#include "RecordingWindow.h"
 #include "platform/Platform.h"
 
 #include <QDateTime>
@@ -18,40 +18,18 @@
 
 namespace tarvino::bench {
 
-/// A benchmark has no operator: boxes and questions go to stderr, every question
-/// gets the same answer, the status panels and the progress bar are only remembered.
-class BenchWindow final : public WindowPort {
+/// A benchmark has no operator: boxes and questions go to stderr, every question gets the same answer.
+class BenchWindow final : public test::RecordingWindow {
 public:
-    explicit BenchWindow(Answer answer) : m_answer(answer) {}
-
-    void message(const QString& text, Icon, const QString&) override
+    explicit BenchWindow(Answer answer)
     {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+        onMessage = [](const QString& text) { std::fprintf(stderr, "box: %s\n", qPrintable(text)); };
+        onQuestion = [answer](const QString& text) {
+            std::fprintf(stderr, "question (answered %s): %s\n", answer == Answer::Yes ? "Yes" : "No",
+                         qPrintable(text));
+            return answer;
+        };
     }
-    Answer question(const QString& text) override
-    {
-        std::fprintf(stderr, "question (answered %s): %s\n", m_answer == Answer::Yes ? "Yes" : "No",
-                     qPrintable(text));
-        return m_answer;
-    }
-    void setStatus(Panel panel, const QString& text) override { m_panels[static_cast<int>(panel)] = text; }
-    QString status(Panel panel) const override { return m_panels[static_cast<int>(panel)]; }
-    void setActionPane(const QString&) override {}
-    void setErrorPane(const QString&) override {}
-    void showProgress(double, double) override {}
-    void setProgress(double) override {}
-    void hideProgress() override {}
-    void selectTab(int) override {}
-    int currentTab() const override { return 0; }
-    void showPlan(const std::vector<PlanGridRow>&) override {}
-    void markPlanRow(const QString&, int) override {}
-    void setUpdateEnabled(bool) override {}
-    void showFolderText(int, const QString&) override {}
-    void processEvents() override {}
-
-private:
-    Answer m_answer;
-    QString m_panels[3];
 };
 
 /// The real clock, except that a sleep only moves it forward: both the time of

@@ -3,57 +3,89 @@
 #include "QtPrinters.h"
 #include "core/WindowPort.h"
 
-#include <QString>
+#include <QMap>
 #include <QStringList>
-
-#include <deque>
 #include <functional>
-#include <map>
-#include <vector>
+#include <gtest/gtest.h>
+#include <optional>
 
 namespace tarvino::test {
 
-/// A message box the logic showed.
 struct ShownMessage {
     QString text;
     Icon icon;
-    QString title;
 };
 
-/// The window port of the tests: records what the operator would see and answers
-/// questions from a script. A question nobody scripted fails the test.
-class RecordingWindow final : public WindowPort {
+/// The window port of tests, fuzz target and benchmarks: records what the operator would see, answers from
+/// a script (a question nobody scripted fails the test); the hooks run once a call is recorded.
+class RecordingWindow : public WindowPort {
 public:
-    void message(const QString& text, Icon icon, const QString& title = {}) override;
-    Answer question(const QString& text) override;
-    void setStatus(Panel panel, const QString& text) override;
-    QString status(Panel panel) const override;
+    void message(const QString& text, Icon icon, const QString& = {}) override
+    {
+        messages.push_back({text, icon});
+        if (onMessage)
+            onMessage(text);
+    }
+    Answer question(const QString& text) override
+    {
+        questions << text;
+        if (onQuestion)
+            return onQuestion(text);
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        ADD_FAILURE() << "Unexpected question: " << text.toStdString();
+        return Answer::No;
+    }
+    void setStatus(Panel panel, const QString& text) override
+    {
+        panels[panel] = text;
+        if (panel == Panel::Action)
+            actionHistory << text;
+        if (onStatus)
+            onStatus(panel, text);
+    }
+    QString status(Panel panel) const override { return panels.value(panel); }
     void setActionPane(const QString& text) override { actionPane = text; }
     void setErrorPane(const QString& text) override { errorPane = text; }
-    void showProgress(double minimum, double maximum) override;
+    void showProgress(double, double maximum) override
+    {
+        progressMaximum = maximum;
+        progressValue = 0;
+        progressVisible = true;
+    }
     void setProgress(double value) override { progressValue = value; }
     void hideProgress() override { progressVisible = false; }
     void selectTab(int index) override { tab = index; }
     int currentTab() const override { return tab; }
     void showPlan(const std::vector<PlanGridRow>& rows) override { plan = rows; }
-    void markPlanRow(const QString& name, int stage) override;
+    void markPlanRow(const QString& name, int stage) override { marks.emplace_back(name, stage); }
     void setUpdateEnabled(bool enabled) override { updateEnabled = enabled; }
     void showFolderText(int, const QString&) override {}
     void startTransferTimer() override { transferTimerRunning = true; }
     void stopTransferTimer() override { transferTimerRunning = false; }
     void setTransferTime(const QString& text) override { transferTimeText = text; }
     QString transferTime() const { return transferTimeText; }
-    void processEvents() override;
+    void processEvents() override
+    {
+        ++eventRounds;
+        if (onProcessEvents)
+            onProcessEvents();
+    }
 
     /// Queues the answers of the next questions, in order.
-    void answer(std::initializer_list<Answer> answers);
-    /// Texts of the message boxes shown so far.
-    QStringList messageTexts() const;
+    void answer(std::initializer_list<Answer> list) { answers << QList<Answer>(list); }
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const auto& m : messages)
+            texts << m.text;
+        return texts;
+    }
 
     std::vector<ShownMessage> messages;
     QStringList questions;
-    std::deque<Answer> answers;
-    std::map<Panel, QString> panels;
+    QList<Answer> answers;
+    QMap<Panel, QString> panels;
     /// Every text panel 1 showed, in order.
     QStringList actionHistory;
     QString actionPane;
@@ -68,6 +100,10 @@ public:
     bool transferTimerRunning = false;
     QString transferTimeText;
     int eventRounds = 0;
+    std::function<void(const QString& text)> onMessage;
+    /// Answers every question instead of the script.
+    std::function<Answer(const QString& text)> onQuestion;
+    std::function<void(Panel, const QString& text)> onStatus;
     std::function<void()> onProcessEvents;
 };
 

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// Every test program runs with a QApplication on the offscreen platform, so
-// window tests need no display.
+// Every test program has a QApplication on the offscreen platform: window tests need no display.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
