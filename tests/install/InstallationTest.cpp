@@ -98,13 +98,13 @@ public:
     }
     bool manifestIsNew() { return get(state().installFolder, kManifestFile) == QByteArray("new manifest"); }
     bool recorded() { return QFile::exists(state().installFolder + kInstallationRecord); }
-    /// The program is in use at its first move; the operator answers that it is closed.
-    void inUse(int occurrence, std::optional<platform::Outcome> retried = {})
+    /// The program is in use at its first move, and at every move with `occurrence` 0; the operator answers.
+    void inUse(int occurrence, Answer answer = Answer::Yes, std::optional<platform::Outcome> retried = {})
     {
         inst.platform.faultyFiles.fail(FileOp::Move, "Knjigovodstvo.exe", occurrence);
         if (retried) // counts only the calls that the first fault let through
             inst.platform.faultyFiles.fail(FileOp::Move, "Knjigovodstvo.exe", 1, *retried);
-        inst.window.answer({Answer::Yes});
+        inst.window.answer({answer});
     }
     /// Puts a new file four times the size a write can reach into the Update folder, then fills the disk.
     void fillDisk(const QString& name)
@@ -142,9 +142,11 @@ const QString kLinked = QStringLiteral(" je link (poveznica) na drugo mjesto");
 const Case kCases[] = {
     {.name = "ProgramInUseAnsweredYesAndFreed", .arrange = [](auto& t) { t.inUse(1); }, .installed = true,
      .box = kInUse},
+    {.name = "ProgramInUseAnsweredNo", .arrange = [](auto& t) { t.inUse(1, Answer::No); }, .box = kInUse},
     {.name = "ProgramStillInUse", .arrange = [](auto& t) { t.inUse(0); }, .box = kInUse},
     // The retried move says the program is gone: it is still no new item to copy over the old one.
-    {.name = "ProgramInUseThenSaidAbsent", .arrange = [](auto& t) { t.inUse(1, platform::Outcome::absent(2, {})); },
+    {.name = "ProgramInUseThenSaidAbsent",
+     .arrange = [](auto& t) { t.inUse(1, Answer::Yes, platform::Outcome::absent(2, {})); },
      .box = kInUse},
     {.name = "ComponentUnregistering", .arrange = [](auto& t) { t.tool.setExecutable(false); },
      .box = QStringLiteral("Desila se greška u deregistraciji komponente: TarvinoGrid.ocx")},
