@@ -100,12 +100,14 @@ TEST(TableFile, MalformedOrHostileRecordsAreRefusedWithTheirReason)
     }
 }
 
-TEST(TableFile, AnUnreadableFileIsToldInABox)
+TEST(TableFile, AMissingOrUnreadableFileIsToldInABox)
 {
     TestInstallation inst;
+    const QString file = inst.path(QStringLiteral("Verzije.txt"));
+    Matrix m;
+    EXPECT_FALSE(UčitajUMatricu(inst.ctx, m, file));
     inst.write(QStringLiteral("Verzije.txt"), records(2));
     inst.platform.faultyFiles.fail(FileOp::Read, "Verzije.txt");
-    Matrix m;
-    EXPECT_FALSE(UčitajUMatricu(inst.ctx, m, inst.path(QStringLiteral("Verzije.txt"))));
-    EXPECT_EQ(inst.window.messages.size(), 1u);
+    EXPECT_FALSE(UčitajUMatricu(inst.ctx, m, file));
+    EXPECT_EQ(inst.window.messages.size(), 2u);
 }

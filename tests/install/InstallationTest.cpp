@@ -159,6 +159,8 @@ const Case kCases[] = {
      .box = QStringLiteral("Novi programi su kopirani, ali Verzije.txt nije zamijenjena novom")},
     {.name = "BuildComputer", .arrange = [](auto& t) { t.inst.platform.fakeSystem.name = "TROVA-DVD"; },
      .box = QStringLiteral("Ime računala je TROVA-DVD te nije moguće nastaviti sa radom!")},
+    {.name = "BuildComputerNameInOtherCase",
+     .arrange = [](auto& t) { t.inst.platform.fakeSystem.name = "trova-dvd"; }, .installed = true},
     // Old files that stay in the backup folder would be copied over the installation by a rollback.
     {.name = "BackupFolderNotEmptied",
      .arrange =
