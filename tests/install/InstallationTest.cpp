@@ -47,10 +47,6 @@ public:
         record.open(QIODevice::ReadOnly);
         return QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    static QStringList unregisteredThenRegistered(const QString& path)
-    {
-        return {QStringLiteral("[%1][/u][/s]").arg(path), QStringLiteral("[%1][/s]").arg(path)};
-    }
 
 private:
     QString m_tool;
@@ -305,7 +301,8 @@ TEST_F(InstallationTest, RegistrationGetsTheFullPathAsOneArgumentAndIsWaitedForT
     tool.hold(false);
     EXPECT_TRUE(Registriraj(ctx, folder, name));
     // The tool is waited for: its record is complete when the operation returns.
-    EXPECT_EQ(tool.calls(), tool.unregisteredThenRegistered(folder + name));
+    EXPECT_EQ(tool.calls(), QStringList({QStringLiteral("[%1][/u][/s]").arg(folder + name),
+                                         QStringLiteral("[%1][/s]").arg(folder + name)}));
 
     tool.setExecutable(false);
     EXPECT_FALSE(Registriraj(ctx, folder, name));
