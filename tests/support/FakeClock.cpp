@@ -4,30 +4,14 @@
 
 namespace tarvino::test {
 
-FakeClock::FakeClock(platform::LocalTime start) : m_start(start) {}
-
 platform::LocalTime FakeClock::now() const
 {
     // Counted in UTC: the fake days know no summer time.
     const QDateTime start(QDate(m_start.year, m_start.month, m_start.day),
                           QTime(m_start.hour, m_start.minute, m_start.second, m_start.millisecond), Qt::UTC);
     const QDateTime t = start.addMSecs((m_offset + m_elapsed).count());
-    return {t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
-            t.time().second(), t.time().msec()};
-}
-
-void FakeClock::sleep(std::chrono::milliseconds duration)
-{
-    m_elapsed += duration;
-    m_slept += duration;
-    if (onSleep)
-        onSleep(m_slept);
-}
-
-void FakeClock::setTime(platform::LocalTime time)
-{
-    m_start = time;
-    m_offset = -m_elapsed;
+    return {t.date().year(),   t.date().month(),  t.date().day(), t.time().hour(),
+            t.time().minute(), t.time().second(), t.time().msec()};
 }
 
 } // namespace tarvino::test

@@ -4,11 +4,6 @@ namespace tarvino::test {
 
 using platform::Outcome;
 
-void FaultyFileSystem::fail(FileOp op, std::string pathPart, int occurrence, Outcome outcome)
-{
-    m_faults.push_back({op, std::move(pathPart), occurrence, std::move(outcome)});
-}
-
 const Outcome* FaultyFileSystem::injected(FileOp op, const std::string& path, const std::string& other) const
 {
     for (Fault& fault : m_faults) {
@@ -24,7 +19,8 @@ const Outcome* FaultyFileSystem::injected(FileOp op, const std::string& path, co
     return nullptr;
 }
 
-const Outcome* FaultyFileSystem::change(FileOp op, const std::string& path, const std::string& other)
+template <class Change>
+Outcome FaultyFileSystem::change(FileOp op, const std::string& path, const std::string& other, Change real)
 {
     alive();
     ++m_changes;
@@ -39,99 +35,72 @@ const Outcome* FaultyFileSystem::change(FileOp op, const std::string& path, cons
         throw Abandoned{};
     }
     if (m_changes == m_failChange)
-        return &m_changeFailure;
-    return injected(op, path, other);
+        return m_changeFailure;
+    const Outcome* failure = injected(op, path, other);
+    return failure ? *failure : real();
 }
 
 Outcome FaultyFileSystem::createFolder(const std::string& path)
 {
-    const Outcome* o = change(FileOp::CreateFolder, path);
-    return o ? *o : m_real.createFolder(path);
+    return change(FileOp::CreateFolder, path, {}, [&] { return m_real.createFolder(path); });
 }
 
 Outcome FaultyFileSystem::removeFolder(const std::string& path)
 {
-    const Outcome* o = change(FileOp::RemoveFolder, path);
-    return o ? *o : m_real.removeFolder(path);
+    return change(FileOp::RemoveFolder, path, {}, [&] { return m_real.removeFolder(path); });
 }
 
 Outcome FaultyFileSystem::copyFile(const std::string& from, const std::string& to)
 {
-    const Outcome* o = change(FileOp::Copy, from, to);
-    return o ? *o : m_real.copyFile(from, to);
+    return change(FileOp::Copy, from, to, [&] { return m_real.copyFile(from, to); });
 }
 
 Outcome FaultyFileSystem::moveFile(const std::string& from, const std::string& to)
 {
-    const Outcome* o = change(FileOp::Move, from, to);
-    return o ? *o : m_real.moveFile(from, to);
+    return change(FileOp::Move, from, to, [&] { return m_real.moveFile(from, to); });
 }
 
 Outcome FaultyFileSystem::deleteFile(const std::string& path, bool force)
 {
-    const Outcome* o = change(FileOp::Delete, path);
-    return o ? *o : m_real.deleteFile(path, force);
+    return change(FileOp::Delete, path, {}, [&] { return m_real.deleteFile(path, force); });
 }
 
 Outcome FaultyFileSystem::deleteMatching(const std::string& folder, const std::string& pattern)
 {
-    const Outcome* o = change(FileOp::DeleteMatching, folder + pattern);
-    return o ? *o : m_real.deleteMatching(folder, pattern);
+    return change(FileOp::DeleteMatching, folder + pattern, {},
+                  [&] { return m_real.deleteMatching(folder, pattern); });
 }
 
-std::optional<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path, Outcome* why) const
+Outcome FaultyFileSystem::replaceFile(const std::string& from, const std::string& to)
 {
-    alive();
-    if (auto* o = injected(FileOp::FileSize, path)) {
-        if (why)
-            *why = *o;
-        return std::nullopt;
-    }
-    return m_real.fileSize(path, why);
+    return change(FileOp::Replace, from, to, [&] { return m_real.replaceFile(from, to); });
+}
+
+Outcome FaultyFileSystem::flushFile(const std::string& path)
+{
+    return change(FileOp::Flush, path, {}, [&] { return m_real.flushFile(path); });
 }
 
 Outcome FaultyFileSystem::readFile(const std::string& path, std::string& bytes) const
 {
     alive();
-    const Outcome* o = injected(FileOp::Read, path);
-    return o ? *o : m_real.readFile(path, bytes);
+    const Outcome* failure = injected(FileOp::Read, path);
+    return failure ? *failure : m_real.readFile(path, bytes);
 }
 
 Outcome FaultyFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)
 {
-    if (auto* o = change(FileOp::Append, path)) {
-        if (opened)
-            *opened = false;
-        return *o;
-    }
-    if (auto* o = injected(FileOp::Write, path)) {
+    if (opened)
+        *opened = false;
+    // The opening is the change; a failed write comes after it.
+    return change(FileOp::Append, path, {}, [&] {
+        const Outcome* failure = injected(FileOp::Write, path);
+        if (!failure)
+            return m_real.appendToFile(path, bytes, opened);
         if (opened)
             *opened = true;
-        return *o;
-    }
-    return m_real.appendToFile(path, bytes, opened);
-}
-
-} // namespace tarvino::test
-
-namespace tarvino::test {
-
-Outcome FaultyFileSystem::replaceFile(const std::string& from, const std::string& to)
-{
-    const Outcome* o = change(FileOp::Replace, from, to);
-    return o ? *o : m_real.replaceFile(from, to);
-}
-
-Outcome FaultyFileSystem::flushFile(const std::string& path)
-{
-    const Outcome* o = change(FileOp::Flush, path);
-    return o ? *o : m_real.flushFile(path);
-}
-
-std::optional<std::uint64_t> FaultyFileSystem::freeSpace(const std::string& folder) const
-{
-    alive();
-    return freeBytes ? freeBytes : m_real.freeSpace(folder);
+        return *failure;
+    });
 }
 
 } // namespace tarvino::test

@@ -7,8 +7,10 @@
 namespace tarvino::test {
 
 /// `Append` fails the opening of the file, `Write` the writing after it opened.
-enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatching, FileSize, Read, Append, Write,
-                    Replace, Flush };
+// clang-format off
+enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatching, Read, Append, Write, Replace,
+                    Flush };
+// clang-format on
 
 /// Thrown by every operation from the abandoned one on: the run dies there, as a killed process would.
 struct Abandoned {};
@@ -17,12 +19,17 @@ struct Abandoned {};
 /// permissions cannot make a move or a copy fail.
 class FaultyFileSystem final : public platform::FileSystem {
 public:
+    using Outcome = platform::Outcome;
+
     explicit FaultyFileSystem(platform::FileSystem& real) : m_real(real) {}
 
     /// Fails the `occurrence`-th call of `op` whose path (either path of a copy or
     /// move) contains `pathPart`; with `occurrence` 0 every such call fails.
     void fail(FileOp op, std::string pathPart, int occurrence = 1,
-              platform::Outcome outcome = platform::Outcome::failed(13, "Access is denied."));
+              Outcome outcome = Outcome::failed(13, "Access is denied."))
+    {
+        m_faults.push_back({op, std::move(pathPart), occurrence, std::move(outcome)});
+    }
     void clearFaults()
     {
         m_faults.clear();
@@ -30,7 +37,7 @@ public:
         m_abandoned = false;
     }
     /// Fails the `index`-th change to the disk, counted from 1 over every kind of change.
-    void failChange(int index, platform::Outcome outcome = platform::Outcome::failed(5, "Input/output error."))
+    void failChange(int index, Outcome outcome = Outcome::failed(5, "Input/output error."))
     {
         m_failChange = index;
         m_changeFailure = std::move(outcome);
@@ -45,36 +52,46 @@ public:
     bool fileExists(const std::string& path) const override { return alive(), m_real.fileExists(path); }
     bool folderExists(const std::string& path) const override { return alive(), m_real.folderExists(path); }
     bool isLink(const std::string& path) const override { return alive(), m_real.isLink(path); }
-    platform::Outcome createFolder(const std::string& path) override;
-    platform::Outcome removeFolder(const std::string& path) override;
-    platform::Outcome copyFile(const std::string& from, const std::string& to) override;
-    platform::Outcome moveFile(const std::string& from, const std::string& to) override;
-    platform::Outcome deleteFile(const std::string& path, bool force) override;
-    platform::Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;
-    std::optional<std::uint64_t> fileSize(const std::string& path, platform::Outcome* why) const override;
+    Outcome createFolder(const std::string& path) override;
+    Outcome removeFolder(const std::string& path) override;
+    Outcome copyFile(const std::string& from, const std::string& to) override;
+    Outcome moveFile(const std::string& from, const std::string& to) override;
+    Outcome deleteFile(const std::string& path, bool force) override;
+    Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;
+    std::optional<std::uint64_t> fileSize(const std::string& path, Outcome* why) const override
+    {
+        return alive(), m_real.fileSize(path, why);
+    }
     std::vector<std::string> listFiles(const std::string& folder) const override
     {
         return alive(), m_real.listFiles(folder);
     }
-    platform::Outcome readFile(const std::string& path, std::string& bytes) const override;
-    platform::Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
-    platform::Outcome replaceFile(const std::string& from, const std::string& to) override;
-    platform::Outcome flushFile(const std::string& path) override;
-    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override;
-    platform::LockAttempt lockFile(const std::string& path) override { return alive(), m_real.lockFile(path); }
+    Outcome readFile(const std::string& path, std::string& bytes) const override;
+    Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
+    Outcome replaceFile(const std::string& from, const std::string& to) override;
+    Outcome flushFile(const std::string& path) override;
+    std::optional<std::uint64_t> freeSpace(const std::string& folder) const override
+    {
+        return alive(), freeBytes ? freeBytes : m_real.freeSpace(folder);
+    }
+    platform::LockAttempt lockFile(const std::string& path) override
+    {
+        return alive(), m_real.lockFile(path);
+    }
 
 private:
     struct Fault {
         FileOp op;
         std::string pathPart;
         int occurrence;
-        platform::Outcome outcome;
+        Outcome outcome;
         int seen = 0;
     };
 
-    const platform::Outcome* injected(FileOp op, const std::string& path, const std::string& other = {}) const;
-    /// Counts a change; its injected failure, if any. Throws once abandoned.
-    const platform::Outcome* change(FileOp op, const std::string& path, const std::string& other = {});
+    const Outcome* injected(FileOp op, const std::string& path, const std::string& other = {}) const;
+    /// Counts a change, then makes it unless a failure is injected. Throws once abandoned.
+    template <class Change>
+    Outcome change(FileOp op, const std::string& path, const std::string& other, Change real);
     void alive() const
     {
         if (m_abandoned)
@@ -87,7 +104,7 @@ private:
     int m_failChange = 0;
     int m_abandonChange = 0;
     bool m_abandoned = false;
-    platform::Outcome m_changeFailure;
+    Outcome m_changeFailure;
 };
 
 } // namespace tarvino::test
