@@ -11,7 +11,7 @@ namespace tarvino::test {
 
 TestInstallation::TestInstallation(bool updateFolder)
     : settings(SettingsStore::openIniFile(m_dir.path() + QStringLiteral("/config/Tarvino/Tarvino.ini"))),
-      ctx {state, window, platform, *settings}
+      ctx{state, window, platform, *settings}
 {
     QDir().mkpath(m_dir.path() + QStringLiteral("/Tarvino"));
     state.programFolder = QDir::toNativeSeparators(m_dir.path() + QStringLiteral("/Tarvino"));

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <memory>
 
 namespace tarvino::test {
