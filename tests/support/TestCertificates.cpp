@@ -11,35 +11,33 @@ const TestCertificates& TestCertificates::instance()
     return certificates;
 }
 
-bool TestCertificates::run(const QString& command)
-{
-    QProcess openssl;
-    openssl.setWorkingDirectory(m_dir.path());
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    // No argument holds a blank.
-    openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
-    if (openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
-        openssl.exitCode() == 0)
-        return true;
-    m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") +
-              QString::fromLocal8Bit(openssl.readAll());
-    return false;
-}
-
 TestCertificates::TestCertificates()
 {
+    const auto run = [this](const QString& command) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(m_dir.path());
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        // No argument holds a blank.
+        openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
+        const bool done = openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+                          openssl.exitCode() == 0;
+        if (!done)
+            m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") +
+                      QString::fromLocal8Bit(openssl.readAll());
+        return done;
+    };
     authorityPath = m_dir.filePath(QStringLiteral("ca.pem"));
     serverCertificatePath = m_dir.filePath(QStringLiteral("server.pem"));
     serverKeyPath = m_dir.filePath(QStringLiteral("server.key"));
     QFile extensions(m_dir.filePath(QStringLiteral("server.ext")));
-    if (!extensions.open(QIODevice::WriteOnly))
-        m_error = extensions.errorString();
-    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                     "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n");
+    const bool written =
+        extensions.open(QIODevice::WriteOnly) &&
+        extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
+                         "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n") > 0;
     extensions.close();
     const QString ec = QStringLiteral(" -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
     const bool made =
-        m_error.isEmpty() &&
+        written &&
         run(QStringLiteral("req -x509") + ec +
             QStringLiteral(
                 "-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
@@ -55,8 +53,8 @@ TestCertificates::TestCertificates()
         serverCertificate = QSslCertificate(certificate.readAll(), QSsl::Pem);
         serverKey = QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem);
     }
-    if (made && (serverCertificate.isNull() || serverKey.isNull()))
-        m_error = QStringLiteral("certificate or key not understood");
+    if (m_error.isEmpty() && !ok())
+        m_error = QStringLiteral("certificate or key not made");
 }
 
 } // namespace tarvino::test

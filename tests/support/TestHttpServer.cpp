@@ -12,12 +12,6 @@ TestHttpServer::TestHttpServer()
     listen(QHostAddress::LocalHost, 0);
 }
 
-void TestHttpServer::enableTls(const QSslCertificate& certificate, const QSslKey& key)
-{
-    m_certificate = certificate;
-    m_key = key;
-}
-
 QString TestHttpServer::hostAndPort() const
 {
     return QStringLiteral("127.0.0.1:") + QString::number(serverPort());
@@ -34,9 +28,7 @@ void TestHttpServer::incomingConnection(qintptr descriptor)
         *request += socket->readAll();
         if (complete || !request->contains("\r\n\r\n"))
             return;
-        const QByteArray target = request->left(request->indexOf("\r\n")).split(' ').value(1);
-        rawTargets << target;
-        requests << QUrl::fromPercentEncoding(target);
+        requests << QUrl::fromPercentEncoding(request->left(request->indexOf("\r\n")).split(' ').value(1));
         answer(socket, answers.value(requests.last(), {.status = 404, .body = "Not Found\n"}));
     });
     if (!m_certificate.isNull()) {

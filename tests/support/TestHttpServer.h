@@ -32,7 +32,11 @@ public:
     TestHttpServer();
 
     /// From now on every connection is served over TLS with this identity.
-    void enableTls(const QSslCertificate& certificate, const QSslKey& key);
+    void enableTls(const QSslCertificate& certificate, const QSslKey& key)
+    {
+        m_certificate = certificate;
+        m_key = key;
+    }
     /// "127.0.0.1:port", the form the update-server settings take.
     QString hostAndPort() const;
     void serve(const QString& path, const QByteArray& body) { answers[path] = {.body = body}; }
@@ -42,9 +46,8 @@ public:
     /// The body goes in pieces of this size, each after the previous one left and this pause.
     qint64 chunkSize = 64 * 1024;
     std::chrono::milliseconds chunkPause{0};
-    /// Decoded paths of the requests received, in order, and their targets as they came.
+    /// Decoded paths of the requests received, in order.
     QStringList requests;
-    QList<QByteArray> rawTargets;
 
 protected:
     void incomingConnection(qintptr descriptor) override;

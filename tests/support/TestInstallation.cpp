@@ -26,11 +26,6 @@ QString TestInstallation::folder() const
     return withSeparator(state.programFolder);
 }
 
-QString TestInstallation::path(const QString& relative) const
-{
-    return folder() + relative;
-}
-
 void TestInstallation::write(const QString& relative, const QByteArray& bytes) const
 {
     const QString p = path(relative);
