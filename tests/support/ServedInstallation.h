@@ -1,10 +1,8 @@
 #pragma once
 
-#include "ForwardingWindow.h"
 #include "TestHttpServer.h"
 #include "TestInstallation.h"
 
-#include <functional>
 #include <optional>
 
 namespace tarvino::test {
@@ -33,20 +31,6 @@ struct Row {
 
 /// Manifest lines of these rows.
 QByteArray manifest(const std::vector<Row>& rows);
-
-/// Watches status panels: the fetcher clears panel 1 when a fetch ends.
-class StatusWatch final : public ForwardingWindow {
-public:
-    using ForwardingWindow::ForwardingWindow;
-    void setStatus(Panel panel, const QString& text) override
-    {
-        ForwardingWindow::setStatus(panel, text);
-        if (onStatus)
-            onStatus(panel, text);
-    }
-
-    std::function<void(Panel, const QString&)> onStatus;
-};
 
 /// An installation with an Update folder whose update sources are two servers on
 /// 127.0.0.1 (the first one selected) and a network folder beside it; the release is
