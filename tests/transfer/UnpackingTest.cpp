@@ -17,12 +17,12 @@ TEST(Unpacking, ArchivesUnpackWithTheToolsOwnSevenZipAndCopyOnlyFilesPauseByThei
     ServedInstallation r;
     // 7-Zip beside the tool is preferred to the system's.
     ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/7za"), r.inst.path(QStringLiteral("7za"))));
-    // Capitals are not a copy-only extension: "Upute.CHM" is a real archive. Archives and controls pause
-    // by their packed size (a second a million bytes, halves to even); help files and scripts do not.
+    // Capitals are not a copy-only extension: "Upute.CHM" is a real archive. Archives and controls pause by
+    // their packed size, a second a million bytes, halves to even (2.5 million: two); help and scripts do not.
     r.rows = {{.name = QStringLiteral("Računi.dll")},
               {.name = QStringLiteral("Pomoć.chm"), .content = QByteArray(2'600'000, 'h')},
               {.name = QStringLiteral("Izmjena.enc"), .content = QByteArray(1'600'000, 'e')},
-              {.name = QStringLiteral("Grid.ocx"), .content = QByteArray(1'500'000, 'o')},
+              {.name = QStringLiteral("Grid.ocx"), .content = QByteArray(2'500'000, 'o')},
               {.name = QStringLiteral("Upute.CHM"), .content = noise(700'000)}};
     r.publish();
     r.inst.write(QStringLiteral("Update/Pomoć.chm"), "old help");
