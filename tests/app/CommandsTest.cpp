@@ -36,17 +36,16 @@ struct Commands : ::testing::Test, ServedInstallation {
 TEST_F(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
     // Step 0 switches it off; midnight is a multiple of every step.
+    // clang-format off
     const struct {
         int step, hour, minute;
         bool due;
     } cases[] = {
-        {.step = 0, .hour = 0, .minute = 0, .due = false},
-        {.step = 1, .hour = 13, .minute = 1, .due = false},
-        {.step = 5, .hour = 10, .minute = 0, .due = true},
-        {.step = 5, .hour = 12, .minute = 0, .due = false},
-        {.step = 23, .hour = 0, .minute = 0, .due = true},
-        {.step = 23, .hour = 22, .minute = 0, .due = false},
+        {.step = 0, .hour = 0, .minute = 0, .due = false}, {.step = 1, .hour = 13, .minute = 1, .due = false},
+        {.step = 5, .hour = 10, .minute = 0, .due = true}, {.step = 5, .hour = 12, .minute = 0, .due = false},
+        {.step = 23, .hour = 0, .minute = 0, .due = true}, {.step = 23, .hour = 22, .minute = 0, .due = false},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(isDistributionDue(c.step, c.hour, c.minute), c.due)
             << c.step << ' ' << c.hour << ':' << c.minute;

@@ -71,10 +71,7 @@ struct Workstation : ServedInstallation {
     /// A newer Racuni.exe in the network folder, which the settings select.
     QByteArray publishInNetworkFolder()
     {
-        rows = {{.name = u"Racuni.exe"_s,
-                 .content = QByteArray("Racuni release 23.1.5 ").repeated(30),
-                 .minor = 1,
-                 .revision = 5}};
+        rows = {{.name = u"Racuni.exe"_s, .content = "new program", .minor = 1, .revision = 5}};
         publish();
         set(key::RegularOption, QString::number(NetworkFolder));
         set(key::RegularFolder, network());

@@ -24,15 +24,8 @@ struct Site : ServedInstallation {
         put(QStringLiteral("TeamViewerQS.exe"), "support program");
     }
 
-    QString folder() const
-    {
-        return QDir::toNativeSeparators(inst.root() + QStringLiteral("/Dist")) + separator();
-    }
-    QByteArray read(const QString& name) const
-    {
-        QFile f(folder() + name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QString folder() const { return inst.path(QStringLiteral("Dist")) + separator(); }
+    QByteArray read(const QString& name) const { return inst.read(QStringLiteral("Dist/") + name); }
     /// The archives requested from the server, in order.
     QString fetched() const
     {
