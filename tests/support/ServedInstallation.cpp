@@ -15,9 +15,9 @@ using namespace std::chrono_literals;
 
 namespace tarvino::test {
 
-QByteArray noise(qsizetype size, quint32 variant)
+QByteArray noise(qsizetype size)
 {
-    QRandomGenerator random(variant);
+    QRandomGenerator random(7);
     QByteArray bytes(size, Qt::Uninitialized);
     for (char& b : bytes)
         b = static_cast<char>(random.generate() & 0xff);

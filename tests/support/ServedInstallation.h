@@ -8,7 +8,7 @@
 namespace tarvino::test {
 
 /// Bytes that do not compress, so that archive sizes are predictable.
-QByteArray noise(qsizetype size, quint32 variant = 7);
+QByteArray noise(qsizetype size);
 
 /// A 7-Zip archive of these files (name, content), made by the real 7za; a content
 /// "->path" stores a link to that path.

@@ -11,7 +11,7 @@ class QSslSocket;
 
 namespace tarvino::test {
 
-/// An HTTP/1.1 server on 127.0.0.1 for what a well-behaved server never does: no length,
+/// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not: no length,
 /// more than it said, a stall, a trickle, a cut. It runs on the test's own thread:
 /// whoever waits in an event loop (the fetch itself) serves it. Every answer closes
 /// its connection; `close()` refuses new ones.

@@ -72,7 +72,7 @@ TEST(InternetFetch, LateFilesShareFourWaitsAndADamagedArchiveLeavesNothing)
     // Bytes that do not compress, so that the damage falls in the data.
     r.rows = {{.name = QStringLiteral("Prvi.exe")},
               {.name = QStringLiteral("Drugi.exe")},
-              {.name = QStringLiteral("Plaće.exe"), .content = noise(300'000, 9)}};
+              {.name = QStringLiteral("Plaće.exe"), .content = noise(300'000)}};
     Row& damaged = r.rows[2];
     damaged.packed = sevenZip({{damaged.name, damaged.content}});
     for (int i = 1000; i < 1100; ++i)
