@@ -3,8 +3,6 @@
 #include "InstallFixture.h"
 #include "ServedInstallation.h"
 #include "XvfbDesktop.h"
-#include "app/Version.h"
-#include "core/Journal.h"
 #include "core/Settings.h"
 #include "install/Rollback.h"
 #include "install/UpdateRun.h"

@@ -27,7 +27,6 @@ struct Workstation : ServedInstallation {
         put(kManifest, kNew);
     }
     bool prepare() { return PripremiVerzijaTXT(inst.ctx); }
-    void useNetwork() { inst.state.sources.regularOption = NetworkFolder; }
     QString& regularFolder() { return inst.state.sources.folders[RegularFolderBox]; }
     FaultyFileSystem& faults() { return inst.platform.faultyFiles; }
     void withoutSupportProgram(const QByteArray& published)
@@ -145,7 +144,7 @@ TEST(CheckCommand, CheckButtonKeepsTheChannelSourceSelectionSavesAndBothWaitThei
     // As the trial-update button leaves it; the regular channel's source does not matter.
     ws.inst.state.trialRun = true;
     ws.inst.state.manifestFailed = true;
-    ws.useNetwork();
+    ws.inst.state.sources.regularOption = NetworkFolder;
     const auto saved = [&] {
         return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
     };

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarvino;
+using namespace Qt::StringLiterals;
 using namespace tarvino::test;
 using namespace std::chrono_literals;
 
@@ -18,7 +19,8 @@ TEST(Unpacking, ArchivesUnpackWithTheToolsOwnSevenZipAndCopyOnlyFilesPauseByThei
     // 7-Zip beside the tool is preferred to the system's.
     ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/7za"), r.inst.path(QStringLiteral("7za"))));
     // Capitals are not a copy-only extension: "Upute.CHM" is a real archive. Archives and controls pause by
-    // their packed size, a second a million bytes, halves to even (2.5 million: two); help and scripts do not.
+    // their packed size, a second a million bytes, halves to even (2.5 million: two); help and scripts do
+    // not.
     r.rows = {{.name = QStringLiteral("Računi.dll")},
               {.name = QStringLiteral("Pomoć.chm"), .content = QByteArray(2'600'000, 'h')},
               {.name = QStringLiteral("Izmjena.enc"), .content = QByteArray(1'600'000, 'e')},
@@ -64,51 +66,45 @@ TEST(Unpacking, SevenZipThatCannotBeStartedFailsAndLeavesNoEarlierFile)
 // cannot replace the fetched manifest, the journal or another row's file.
 TEST(Unpacking, HostileArchivesGiveOnlyThePlannedFile)
 {
+    // The planned file is the first member.
     struct Case {
         const char* what;
-        QString name;
         QList<std::pair<QString, QByteArray>> members;
         QByteArray unpacked = {}; // what the planned file holds afterwards, none if it must not exist
         QString failure = {};     // the current message of a refused row after the Update folder
     };
     const QByteArray forged = "forged";
+    // clang-format off
     const Case cases[] = {
         {.what = "manifest, journal and another row's file beside the planned one",
-         .name = QStringLiteral("Novi.exe"),
-         .members = {{QStringLiteral("Novi.exe"), "program"},
-                     {QStringLiteral("Verzije.txt"), forged},
-                     {QStringLiteral("Update.log"), forged},
-                     {QStringLiteral("Drugi.exe"), forged}},
+         .members = {{u"Novi.exe"_s, "program"}, {u"Verzije.txt"_s, forged}, {u"Update.log"_s, forged},
+                     {u"Drugi.exe"_s, forged}},
          .unpacked = "program"},
-        {.what = "the planned name as a link out of the folder",
-         .name = QStringLiteral("Novi.exe"),
-         .members = {{QStringLiteral("Novi.exe"), "->/etc/hostname"}}},
-        {.what = "a row named as the manifest",
-         .name = QStringLiteral("Verzije.txt"),
-         .members = {{QStringLiteral("Verzije.txt"), forged}},
-         .failure = QStringLiteral("Verzije.7z - ime Verzije.txt pripada programu za ažuriranje")},
-        {.what = "a row named as the journal",
-         .name = QStringLiteral("UPDATE.LOG"),
-         .members = {{QStringLiteral("UPDATE.LOG"), forged}},
-         .failure = QStringLiteral("UPDATE.7z - ime UPDATE.LOG pripada programu za ažuriranje")},
+        {.what = "the planned name as a link out of the folder", .members = {{u"Novi.exe"_s, "->/etc/hostname"}}},
+        {.what = "a row named as the manifest", .members = {{u"Verzije.txt"_s, forged}},
+         .failure = u"Verzije.7z - ime Verzije.txt pripada programu za ažuriranje"_s},
+        {.what = "a row named as the journal", .members = {{u"UPDATE.LOG"_s, forged}},
+         .failure = u"UPDATE.7z - ime UPDATE.LOG pripada programu za ažuriranje"_s},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const QString& name = c.members[0].first;
         ServedInstallation r;
         r.inst.write(QStringLiteral("Update/Verzije.txt"), "fetched");
         r.inst.write(QStringLiteral("Update/Drugi.exe"), "other row");
-        r.inst.write(QStringLiteral("Update/") + packedName(c.name), sevenZip(c.members));
+        r.inst.write(QStringLiteral("Update/") + packedName(name), sevenZip(c.members));
 
-        EXPECT_EQ(Unzipaj(r.inst.ctx, c.name), c.failure.isEmpty());
+        EXPECT_EQ(Unzipaj(r.inst.ctx, name), c.failure.isEmpty());
         EXPECT_EQ(r.inst.state.currentMessage, c.failure.isEmpty()
-                                                   ? QStringLiteral("Unzip ") + c.name
+                                                   ? QStringLiteral("Unzip ") + name
                                                    : QStringLiteral("UNZIP: ") + r.update(c.failure));
         EXPECT_EQ(r.updated(QStringLiteral("Verzije.txt")) + r.updated(QStringLiteral("Drugi.exe")),
                   "fetchedother row");
         EXPECT_FALSE(r.inst.journal().join(QString()).contains(QString::fromUtf8(forged)));
         EXPECT_FALSE(QFileInfo::exists(r.update(QStringLiteral("Raspakiranje"))));
         if (c.failure.isEmpty())
-            EXPECT_EQ(r.inst.platform.files().fileExists(native(r.update(c.name))), !c.unpacked.isEmpty());
-        EXPECT_TRUE(c.unpacked.isEmpty() || r.updated(c.name) == c.unpacked);
+            EXPECT_EQ(r.inst.platform.files().fileExists(native(r.update(name))), !c.unpacked.isEmpty());
+        EXPECT_TRUE(c.unpacked.isEmpty() || r.updated(name) == c.unpacked);
     }
 }
