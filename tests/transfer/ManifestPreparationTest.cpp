@@ -1,5 +1,6 @@
 #include "transfer/ManifestPreparation.h"
 
+#include "ForwardingWindow.h"
 #include "ServedInstallation.h"
 #include "transfer/CheckCommand.h"
 
@@ -17,6 +18,20 @@ const QString kSupport = QStringLiteral("TeamViewerQS.exe");
 const QByteArray kInstalled = "Racuni.exe;23;1;4;100;200;\r\n";
 const QByteArray kNew = "Racuni.exe;23;1;5;110;210;\r\n";
 
+// The recording window, with a chance to act when the fetcher clears status panel 1 at a fetch's end.
+class FetchEndWindow final : public ForwardingWindow {
+public:
+    using ForwardingWindow::ForwardingWindow;
+    void setStatus(Panel panel, const QString& text) override
+    {
+        ForwardingWindow::setStatus(panel, text);
+        if (panel == Panel::Action && text.isEmpty() && onFetchEnd)
+            onFetchEnd();
+    }
+
+    std::function<void()> onFetchEnd;
+};
+
 // One program and the remote-support program installed; a newer release published.
 struct Workstation : ServedInstallation {
     explicit Workstation(bool tls = false) : ServedInstallation(tls)
@@ -26,7 +41,7 @@ struct Workstation : ServedInstallation {
         inst.write(kSupport, "support");
         put(kManifest, kNew);
     }
-    bool prepare() { return PripremiVerzijaTXT(inst.ctx); }
+    bool prepare() { return PripremiVerzijaTXT(ctx); }
     QString& regularFolder() { return inst.state.sources.folders[RegularFolderBox]; }
     FaultyFileSystem& faults() { return inst.platform.faultyFiles; }
     void withoutSupportProgram(const QByteArray& published)
@@ -34,6 +49,9 @@ struct Workstation : ServedInstallation {
         QFile::remove(inst.path(kSupport));
         put(kSupport, published);
     }
+
+    FetchEndWindow window{inst.window};
+    Context ctx{inst.state, window, inst.platform, *inst.settings};
 };
 
 } // namespace
@@ -55,6 +73,7 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheckWithABox)
         std::function<void(W&)> arrange = [](W&) {};
     };
     const QString notFetched = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta!");
+    const QString absent = QStringLiteral("Podaci o novim verzijama na postoje na lokaciji");
     const QString noFolder =
         QStringLiteral("Potrebno je unijeti mrežnu lokaciju odakle se programi ažuriraju");
     const auto typed = [](const char* folder) {
@@ -93,6 +112,11 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheckWithABox)
         {.what = "network manifest not copied", .source = NetworkFolder,
          .box = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije!"),
          .arrange = [](W& ws) { ws.faults().fail(FileOp::Copy, "Verzije.txt"); }},
+        // Fetched or copied with success and then absent: no plan may be made of a missing manifest.
+        {.what = "internet manifest fetched but absent", .box = absent,
+         .arrange = [](W& ws) { ws.window.onFetchEnd = [&ws] { QFile::remove(ws.update(kManifest)); }; }},
+        {.what = "network manifest copied but absent", .source = NetworkFolder, .box = absent,
+         .arrange = [](W& ws) { ws.faults().fail(FileOp::Copy, "Verzije.txt", 1, platform::Outcome::ok()); }},
     };
     // clang-format on
     for (const Case& c : cases) {
