@@ -12,7 +12,7 @@ using namespace tarvino::test;
 
 namespace {
 
-/// The same release installed as published, and a distribution folder.
+/// The release installed as published; distributions go into the network folder.
 struct Commands : ::testing::Test, ServedInstallation {
     Commands()
     {
