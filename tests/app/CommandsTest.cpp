@@ -35,7 +35,7 @@ struct Commands : ::testing::Test, ServedInstallation {
 
 TEST_F(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
-    // Step 0 switches it off; midnight is a multiple of every step.
+    // An hour step of 0 switches it off; midnight is a multiple of every step.
     // clang-format off
     const struct {
         int step, hour, minute;
