@@ -1,7 +1,6 @@
 #include "app/Commands.h"
 
-#include "TestHttpServer.h"
-#include "TestInstallation.h"
+#include "ServedInstallation.h"
 
 #include <QDir>
 #include <QTimer>
@@ -10,55 +9,46 @@
 using namespace tarvino;
 using namespace Qt::StringLiterals;
 using namespace tarvino::test;
-using namespace std::chrono_literals;
 
 namespace {
 
-const QString kBase = u"/download/Verzija23/"_s;
-const QByteArray kManifest = "Racuni.exe;23;0;1;100;200;\r\n";
-
-/// The same release installed as published, and a distribution folder.
-struct Commands : ::testing::Test {
+/// The release installed as published; distributions go into the network folder.
+struct Commands : ::testing::Test, ServedInstallation {
     Commands()
     {
-        s.sources.primaryServer = server.hostAndPort();
-        s.sources.regularOption = PrimaryServer;
-        s.sources.useChilkat = false;
-        s.fetchStallTimeout = 20s;
-        QDir().mkpath(inst.root() + u"/Dist"_s);
-        s.sources.folders[DistributionFolderBox] = QDir::toNativeSeparators(inst.root() + u"/Dist/"_s);
-        inst.write(u"Verzije.txt"_s, kManifest);
-        inst.write(u"Racuni.exe"_s, "installed");
+        rows = {{.name = u"Racuni.exe"_s}};
+        publish();
+        inst.write(u"Verzije.txt"_s, manifest(rows));
+        inst.write(u"Racuni.exe"_s, "program");
         inst.write(u"TeamViewerQS.exe"_s, "support");
-        server.serve(kBase + u"Verzije.txt"_s, kManifest);
+        s.sources.folders[DistributionFolderBox] = network();
     }
 
     /// Distributions started so far: only a distribution fetches VerzijeU.txt.
-    qsizetype distributions() const { return server.requests.count(kBase + u"VerzijeU.txt"_s); }
-
+    qsizetype distributions() const { return server.requests.count(url(u"VerzijeU.txt"_s)); }
     void at(int hour, int minute) { inst.platform.fakeClock.setTime({2026, 12, 7, hour, minute, 30, 0}); }
 
-    TestInstallation inst;
     AppState& s = inst.state;
-    TestHttpServer server;
 };
 
 } // namespace
 
 TEST_F(Commands, AutomaticDistributionFallsOnFullHoursThatAreMultiplesOfTheStep)
 {
-    // Step 0 switches it off; midnight is a multiple of every step.
+    // An hour step of 0 switches it off; midnight is a multiple of every step.
+    // clang-format off
     const struct {
-        int step, hour, min;
+        int step, hour, minute;
         bool due;
     } cases[] = {
-        {.step = 0, .hour = 0, .min = 0, .due = false}, {.step = 1, .hour = 13, .min = 1, .due = false},
-        {.step = 5, .hour = 10, .min = 0, .due = true}, {.step = 5, .hour = 12, .min = 0, .due = false},
-        {.step = 23, .hour = 0, .min = 0, .due = true}, {.step = 23, .hour = 23, .min = 0, .due = true},
-        {.step = 23, .hour = 22, .min = 0, .due = false},
+        {.step = 0, .hour = 0, .minute = 0, .due = false}, {.step = 1, .hour = 13, .minute = 1, .due = false},
+        {.step = 5, .hour = 10, .minute = 0, .due = true}, {.step = 5, .hour = 12, .minute = 0, .due = false},
+        {.step = 23, .hour = 0, .minute = 0, .due = true}, {.step = 23, .hour = 22, .minute = 0, .due = false},
     };
+    // clang-format on
     for (const auto& c : cases)
-        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.min), c.due) << c.step << ' ' << c.hour << ':' << c.min;
+        EXPECT_EQ(isDistributionDue(c.step, c.hour, c.minute), c.due)
+            << c.step << ' ' << c.hour << ':' << c.minute;
 
     // Through the clock: only the tick in minute 0 starts a copy.
     s.sources.hourStep = 1;
@@ -86,12 +76,10 @@ TEST_F(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAft
     tick.start(0);
 
     cmdDownloadAndUpdate_Click(inst.ctx);
-
     ASSERT_GT(ticks, 0);
     EXPECT_EQ(distributions(), 0);
-    EXPECT_TRUE(s.distributionPending);
     // Nothing new: the update stops before its run, on the regular channel.
-    EXPECT_TRUE(s.manifestFailed && !s.trialRun && !s.operationRunning);
+    EXPECT_TRUE(s.distributionPending && s.manifestFailed && !s.trialRun && !s.operationRunning);
     EXPECT_FALSE(inst.journal().join('\n').contains(u"KRAJ UPDATE"_s));
 
     tick.stop();
@@ -103,11 +91,9 @@ TEST_F(Commands, DistributionFallingDueDuringAnUpdateThatFindsNothingRunsOnceAft
 
 TEST_F(Commands, TransferTimeShowsTwoDecimalsAndNeverGoesNegative)
 {
-    EXPECT_EQ(transferTimeText(75.456), u"Vrijeme prijenosa: 75.46 s"_s);
     EXPECT_EQ(transferTimeText(0.5), u"Vrijeme prijenosa: .50 s"_s);
     EXPECT_EQ(transferTimeText(1234.5), u"Vrijeme prijenosa: 1234.50 s"_s);
-
-    inst.state.transferStart = 23 * 3600 + 59 * 60 + 59;
+    s.transferStart = 23 * 3600 + 59 * 60 + 59;
     inst.platform.fakeClock.setTime({2026, 12, 7, 0, 0, 1, 250});
     tmrPrijenos_Timer(inst.ctx);
     EXPECT_EQ(inst.window.transferTime(), u"Vrijeme prijenosa: 2.25 s"_s);

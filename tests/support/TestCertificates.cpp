@@ -11,60 +11,50 @@ const TestCertificates& TestCertificates::instance()
     return certificates;
 }
 
-bool TestCertificates::run(const QString& command)
-{
-    QProcess openssl;
-    openssl.setWorkingDirectory(m_dir.path());
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    // No argument holds a blank.
-    openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
-    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") + QString::fromLocal8Bit(openssl.readAll()) +
-                  openssl.errorString();
-        return false;
-    }
-    return true;
-}
-
 TestCertificates::TestCertificates()
 {
-    const QString dir = m_dir.path() + QLatin1Char('/');
-    authorityPath = dir + QStringLiteral("ca.pem");
-    serverCertificatePath = dir + QStringLiteral("server.pem");
-    serverKeyPath = dir + QStringLiteral("server.key");
-
-    QFile extensions(dir + QStringLiteral("server.ext"));
-    if (!extensions.open(QIODevice::WriteOnly)) {
-        m_error = extensions.errorString();
-        return;
-    }
-    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-                     "basicConstraints=CA:FALSE\n"
-                     "keyUsage=critical,digitalSignature\n"
-                     "extendedKeyUsage=serverAuth\n");
+    const auto run = [this](const QString& command) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(m_dir.path());
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        // No argument holds a blank.
+        openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
+        const bool done = openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+                          openssl.exitCode() == 0;
+        if (!done)
+            m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") +
+                      QString::fromLocal8Bit(openssl.readAll());
+        return done;
+    };
+    authorityPath = m_dir.filePath(QStringLiteral("ca.pem"));
+    serverCertificatePath = m_dir.filePath(QStringLiteral("server.pem"));
+    serverKeyPath = m_dir.filePath(QStringLiteral("server.key"));
+    QFile extensions(m_dir.filePath(QStringLiteral("server.ext")));
+    const bool written =
+        extensions.open(QIODevice::WriteOnly) &&
+        extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
+                         "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n") > 0;
     extensions.close();
-
     const QString ec = QStringLiteral(" -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
     const bool made =
+        written &&
         run(QStringLiteral("req -x509") + ec +
-            QStringLiteral("-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
-                           "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign")) &&
-        run(QStringLiteral("req -new") + ec + QStringLiteral("-keyout server.key -out server.csr -subj /CN=127.0.0.1")) &&
-        run(QStringLiteral("x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 "
-                           "-extfile server.ext"));
-    if (!made)
-        return;
-
+            QStringLiteral(
+                "-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
+                "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign")) &&
+        run(QStringLiteral("req -new") + ec +
+            QStringLiteral("-keyout server.key -out server.csr -subj /CN=127.0.0.1")) &&
+        run(QStringLiteral(
+            "x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 "
+            "-extfile server.ext"));
     QFile certificate(serverCertificatePath);
     QFile key(serverKeyPath);
-    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("certificate files not readable");
-        return;
+    if (made && certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
+        serverCertificate = QSslCertificate(certificate.readAll(), QSsl::Pem);
+        serverKey = QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem);
     }
-    serverCertificate = QSslCertificate(certificate.readAll(), QSsl::Pem);
-    serverKey = QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem);
-    if (serverCertificate.isNull() || serverKey.isNull())
-        m_error = QStringLiteral("certificate or key not understood");
+    if (m_error.isEmpty() && !ok())
+        m_error = QStringLiteral("certificate or key not made");
 }
 
 } // namespace tarvino::test

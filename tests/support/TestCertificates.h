@@ -2,16 +2,14 @@
 
 #include <QSslCertificate>
 #include <QSslKey>
-#include <QString>
 #include <QTemporaryDir>
 
 namespace tarvino::test {
 
-/// A test authority and a server certificate it signed for 127.0.0.1 and
-/// localhost, made with the openssl command into a temporary folder.
+/// A test authority and a server certificate it signed for 127.0.0.1 and localhost,
+/// made with the openssl command into a temporary folder once per test program.
 class TestCertificates {
 public:
-    /// Made once per test program; `ok()` tells whether openssl did its part.
     static const TestCertificates& instance();
 
     bool ok() const { return m_error.isEmpty() && !serverCertificate.isNull() && !serverKey.isNull(); }
@@ -26,7 +24,6 @@ public:
 
 private:
     TestCertificates();
-    bool run(const QString& command);
 
     QTemporaryDir m_dir;
     QString m_error;

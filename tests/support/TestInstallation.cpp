@@ -11,7 +11,7 @@ namespace tarvino::test {
 
 TestInstallation::TestInstallation(bool updateFolder)
     : settings(SettingsStore::openIniFile(m_dir.path() + QStringLiteral("/config/Tarvino/Tarvino.ini"))),
-      ctx {state, window, platform, *settings}
+      ctx{state, window, platform, *settings}
 {
     QDir().mkpath(m_dir.path() + QStringLiteral("/Tarvino"));
     state.programFolder = QDir::toNativeSeparators(m_dir.path() + QStringLiteral("/Tarvino"));
@@ -24,11 +24,6 @@ TestInstallation::TestInstallation(bool updateFolder)
 QString TestInstallation::folder() const
 {
     return withSeparator(state.programFolder);
-}
-
-QString TestInstallation::path(const QString& relative) const
-{
-    return folder() + relative;
 }
 
 void TestInstallation::write(const QString& relative, const QByteArray& bytes) const

@@ -26,15 +26,13 @@ public:
 
     /// Root of the temporary area (the installation folder lies below it).
     QString root() const { return m_dir.path(); }
-    /// The installation folder, ending in the separator.
+    /// The installation folder, ending in the separator, and a path below it.
     QString folder() const;
-    /// A path below the installation folder.
-    QString path(const QString& relative) const;
+    QString path(const QString& relative) const { return folder() + relative; }
 
     void write(const QString& relative, const QByteArray& bytes) const;
     QByteArray read(const QString& relative) const;
     bool exists(const QString& relative) const;
-
     /// The journal's lines without date and time, in order.
     QStringList journal() const;
 

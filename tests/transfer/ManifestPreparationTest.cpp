@@ -1,34 +1,24 @@
 #include "transfer/ManifestPreparation.h"
 
 #include "ForwardingWindow.h"
-#include "TestCertificates.h"
-#include "TestHttpServer.h"
-#include "TestInstallation.h"
-#include "core/Text.h"
+#include "ServedInstallation.h"
 #include "app/Commands.h"
 
 #include <QDir>
 #include <QFile>
-#include <functional>
-#include <optional>
 #include <gtest/gtest.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
-using namespace std::chrono_literals;
 
 namespace {
 
-const QString kRegular = QStringLiteral("/download/Verzija23/");
-const QString kTrial = QStringLiteral("/download/Verzija23/Probna/");
 const QString kManifest = QStringLiteral("Verzije.txt");
 const QString kSupport = QStringLiteral("TeamViewerQS.exe");
-const QByteArray kInstalledManifest = "Racuni.exe;23;1;4;100;200;\r\n";
-const QByteArray kNewManifest = "Racuni.exe;23;1;5;110;210;\r\n";
-const QByteArray kRemoteSupport = "MZ-remote-support";
+const QByteArray kInstalled = "Racuni.exe;23;1;4;100;200;\r\n";
+const QByteArray kNew = "Racuni.exe;23;1;5;110;210;\r\n";
 
-// The recording window, with a chance to act when the fetcher clears status panel 1
-// at the end of a fetch.
+// The recording window, with a chance to act when the fetcher clears status panel 1 at a fetch's end.
 class FetchEndWindow final : public ForwardingWindow {
 public:
     using ForwardingWindow::ForwardingWindow;
@@ -42,317 +32,169 @@ public:
     std::function<void()> onFetchEnd;
 };
 
-// An installation of one program, two update servers on 127.0.0.1 (plain http,
-// the transfer-control engine) and a network folder beside the installation.
-struct Workstation {
-    explicit Workstation(bool updateFolder = true) : inst(updateFolder)
+// One program and the remote-support program installed; a newer release published.
+struct Workstation : ServedInstallation {
+    explicit Workstation(bool tls = false) : ServedInstallation(tls)
     {
-        inst.write(kManifest, kInstalledManifest);
+        inst.write(kManifest, kInstalled);
         inst.write(QStringLiteral("Racuni.exe"), "program");
-        inst.state.sources.primaryServer = primary.hostAndPort();
-        inst.state.sources.secondaryServer = secondary.hostAndPort();
-        inst.state.sources.useChilkat = false;
-        inst.state.fetchStallTimeout = 20s;
-        QDir().mkpath(network());
-    }
-
-    // The network folder as the operator types it, with its separator.
-    QString network() const
-    {
-        return QDir::toNativeSeparators(inst.root() + QStringLiteral("/dijeljeno")) + separator();
-    }
-    void publish(const QString& name, const QByteArray& bytes) const
-    {
-        QFile f(network() + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    void useNetwork()
-    {
-        inst.state.sources.regularOption = NetworkFolder;
-        inst.state.sources.folders[RegularFolderBox] = network();
+        inst.write(kSupport, "support");
+        put(kManifest, kNew);
     }
     bool prepare() { return PripremiVerzijaTXT(ctx); }
-    QString update() const { return inst.path(QStringLiteral("Update")) + separator(); }
-    QByteArray updated() const { return inst.read(QStringLiteral("Update/") + kManifest); }
+    QString& regularFolder() { return inst.state.sources.folders[RegularFolderBox]; }
+    FaultyFileSystem& faults() { return inst.platform.faultyFiles; }
+    void withoutSupportProgram(const QByteArray& published)
+    {
+        QFile::remove(inst.path(kSupport));
+        put(kSupport, published);
+    }
 
-    TestInstallation inst;
-    TestHttpServer primary;
-    TestHttpServer secondary;
     FetchEndWindow window{inst.window};
     Context ctx{inst.state, window, inst.platform, *inst.settings};
 };
 
 } // namespace
 
-TEST(ManifestPreparation, InternetSourceBringsManifestAndRemoteSupportProgramAndSetsTheButton)
+TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheckWithABox)
 {
-    Workstation ws(/*updateFolder=*/false);
-    ws.inst.state.sources.regularOption = PrimaryServer;
-    ws.primary.serve(kRegular + kSupport, kRemoteSupport);
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
-
-    EXPECT_TRUE(ws.prepare());
-
-    EXPECT_EQ(ws.primary.requests, (QStringList{kRegular + kSupport, kRegular + kManifest}));
-    EXPECT_EQ(ws.inst.read(kSupport) + ws.updated(), kRemoteSupport + kNewManifest);
-    EXPECT_TRUE(ws.inst.window.plan.size() == 1 && ws.inst.window.messages.empty());
-    EXPECT_EQ(ws.inst.window.updateEnabled, true);
-
-    // The remote-support program is fetched once; the manifest every time, over the old copy.
-    // Nothing new: the plan is built, empty, and the update button goes off.
-    ws.primary.serve(kRegular + kManifest, kInstalledManifest);
-    EXPECT_FALSE(ws.prepare());
-    EXPECT_EQ(ws.primary.requests.size(), 3);
-    EXPECT_EQ(ws.updated(), kInstalledManifest);
-    EXPECT_TRUE(ws.inst.window.updateEnabled == false && ws.inst.window.plan.empty());
-
-    // A failure before the plan keeps the button and the plan shown.
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
-    EXPECT_TRUE(ws.prepare());
-    ws.primary.answerStatus(kRegular + kManifest, 500);
-    EXPECT_FALSE(ws.prepare());
-    EXPECT_TRUE(ws.inst.window.updateEnabled == true && ws.inst.window.plan.size() == 1);
-}
-
-TEST(ManifestPreparation, RemoteSupportProgramNotFetchedOrGoneLeavesOnlyAJournalLine)
-{
-    for (bool gone : {false, true}) {
-        SCOPED_TRACE(gone ? "gone" : "empty reply");
-        Workstation ws;
-        // The transfer control stores nothing from an empty reply and reports it without a box.
-        ws.primary.serve(kRegular + kSupport, gone ? kRemoteSupport : QByteArray());
-        ws.primary.serve(kRegular + kManifest, kNewManifest);
-        if (gone)
-            ws.window.onFetchEnd = [&] { QFile::remove(ws.inst.path(kSupport)); };
-
-        EXPECT_TRUE(ws.prepare());
-        EXPECT_TRUE(ws.inst.window.messages.empty() && ws.inst.window.updateEnabled == true);
-        EXPECT_TRUE(ws.inst.journal().contains(
-            QStringLiteral("Download na lokaciju- ") +
-            (gone ? QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
-                        ws.inst.folder()
-                  : QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
-                                   "internetom i pokušajte ponovno!"))));
-    }
-}
-
-TEST(ManifestPreparation, EveryFailureStopsTheCheckWithItsLineAndBox)
-{
-    // In the texts %F stands for the program folder, %U for the Update folder, %N for the network
-    // folder and %T for it typed without its separator.
+    using W = Workstation;
     struct Case {
         const char* what;
-        std::function<void(Workstation&)> arrange;
-        QString box;
-        // The journal's last line when it is not the box's text after the function's name; empty for none.
-        std::optional<QString> line = {};
-        Icon icon = Icon::Exclamation;
-        bool network = false, updateFolder = true;
+        int source = PrimaryServer; // of the channel checked
+        bool trial = false, tls = false;
+        bool firstCheck = false;                // no Update folder yet
+        std::optional<QByteArray> support = {}; // published, and not installed
+        // A plan shown and the update button on, with the published manifest in the Update folder;
+        // else nothing new or, with a box, everything as it was.
+        bool found = true;
+        QString box = {};
+        QStringList fetched = {};
+        std::function<void(W&)> arrange = [](W&) {};
     };
-    const QString notFetched =
-        QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta! Provjerite "
-                       "vezu sa internetom i pokušajte ponovno! Prekida se ažuriranje!");
+    const QString notFetched = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa interneta!");
+    const QString absent = QStringLiteral("Podaci o novim verzijama na postoje na lokaciji");
     const QString noFolder =
         QStringLiteral("Potrebno je unijeti mrežnu lokaciju odakle se programi ažuriraju");
-    const QString noSeparator =
-        QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji: %T Prekida se ažuriranje!");
-    const QString unreadable = QStringLiteral(
-        "PripremiVerzijaTXT - Desila se greška u čitanju zapisa u matricu. Prekida se ažuriranje!");
-    const QString absent = QStringLiteral("Podaci o novim verzijama na postoje na lokaciji: ");
-    const QString p = QStringLiteral("PripremiVerzijaTXT- ");
-    const auto folderBox = [](const QString& typed) {
-        return [typed](Workstation& ws) { ws.inst.state.sources.folders[RegularFolderBox] = typed; };
+    const auto typed = [](const char* folder) {
+        return [folder](W& ws) { ws.regularFolder() = QString::fromUtf8(folder); };
     };
     // clang-format off
     const Case cases[] = {
-        {.what = "update folder not created",
-         .arrange = [](Workstation& ws) {
-             ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update");
-         },
-         .box = QStringLiteral("Nastala je greška u kreiranju Update direktorije!\r\nProgram za automatsko "
-                               "ažuriranje novih programa mora prestati sa radom.\r\nVjerojatno nemate "
-                               "administratorska prava ili je UAC uključen."),
-         .line = QString(), .updateFolder = false},
-        {.what = "installed manifest missing",
-         .arrange = [](Workstation& ws) { QFile::remove(ws.inst.path(kManifest)); },
-         .box = QStringLiteral("Ne postoji datoteka %FVerzije.txt Program za automatsko ažuriranje novih "
-                               "programa mora prestati sa ažuriranjem. Molimo da o ovoj poruci izvjestite "
-                               "Tarvino tim za podršku.")},
-        {.what = "installed manifest unreadable",
-         .arrange = [](Workstation& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); },
-         .box = unreadable + QStringLiteral("\r\nGreška u splitu - ima : 2 članova! Datoteka: %FVerzije.txt "
-                                            "Red: Racuni.exe;23;1 "),
-         .line = p + unreadable},
-        {.what = "internet manifest not fetched",
-         .arrange = [](Workstation& ws) {
-             ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
-             ws.inst.window.updateEnabled = true;
-             ws.primary.answerStatus(kRegular + kManifest, 404);
-         },
-         .box = notFetched},
+        {.what = "internet", .firstCheck = true, .support = "new", .fetched = {kSupport, kManifest}},
+        {.what = "internet, nothing new", .found = false, .fetched = {kManifest},
+         .arrange = [](W& ws) { ws.put(kManifest, kInstalled); }},
+        // The transfer control stores nothing from an empty reply; the check goes on without it.
+        {.what = "internet, support program empty", .support = "", .fetched = {kSupport, kManifest}},
+        {.what = "network", .source = NetworkFolder, .support = "new"},
+        // The network folder is the Update folder: its manifest is the source, not an old copy to delete.
+        {.what = "network is the Update folder", .source = NetworkFolder,
+         .arrange = [](W& ws) { ws.regularFolder() = ws.update({}); }},
+        {.what = "trial from the network", .source = NetworkFolder, .trial = true},
+        {.what = "Update folder not made", .firstCheck = true, .box = QStringLiteral("greška u kreiranju Update"),
+         .arrange = [](W& ws) { ws.faults().fail(FileOp::CreateFolder, "Update"); }},
+        {.what = "installed manifest missing", .box = QStringLiteral("Ne postoji datoteka "),
+         .arrange = [](W& ws) { QFile::remove(ws.inst.path(kManifest)); }},
+        {.what = "installed manifest unreadable", .box = QStringLiteral("Greška u splitu - ima : 2 članova!"),
+         .arrange = [](W& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }},
+        {.what = "internet manifest not found", .box = notFetched,
+         .arrange = [](W& ws) { ws.server.answers[ws.url(kManifest)] = {.status = 404}; }},
         // Empty, the manifest is no release on either engine.
-        {.what = "internet manifest empty over http",
-         .arrange = [](Workstation& ws) { ws.primary.serve(kRegular + kManifest, {}); }, .box = notFetched},
-        {.what = "internet manifest empty over https",
-         .arrange = [](Workstation& ws) {
-             const TestCertificates& certificates = TestCertificates::instance();
-             ws.primary.enableTls(certificates.serverCertificate, certificates.serverKey);
-             ws.inst.state.sources.useChilkat = true;
-             ws.inst.state.sources.extraAuthorities = certificates.authorityPath;
-             ws.primary.serve(kRegular + kManifest, {});
-         },
-         .box = notFetched},
-        {.what = "internet manifest fetched but absent",
-         .arrange = [](Workstation& ws) {
-             ws.primary.serve(kRegular + kManifest, kNewManifest);
-             ws.window.onFetchEnd = [&ws] { QFile::remove(ws.update() + kManifest); };
-         },
-         .box = absent + QStringLiteral("%U"),
-         .line = p + QStringLiteral("Učitao sa interneta Verzije.txt ali one ne postoje u %U"),
-         .icon = Icon::None},
-        {.what = "network folder empty", .arrange = folderBox({}), .box = noFolder, .line = QString(),
-         .network = true},
-        {.what = "network folder blank", .arrange = folderBox(QStringLiteral("   ")), .box = noFolder,
-         .line = QString(), .network = true},
+        {.what = "internet manifest empty", .box = notFetched, .arrange = [](W& ws) { ws.put(kManifest, {}); }},
+        {.what = "internet manifest empty, https", .tls = true, .box = notFetched,
+         .arrange = [](W& ws) { ws.put(kManifest, {}); }},
+        {.what = "network folder empty", .source = NetworkFolder, .box = noFolder, .arrange = typed("")},
+        {.what = "network folder blank", .source = NetworkFolder, .box = noFolder, .arrange = typed("   ")},
         // Typed without its separator, the name is appended directly and not found.
-        {.what = "network folder without separator",
-         .arrange = [](Workstation& ws) {
-             ws.inst.state.sources.folders[RegularFolderBox] = ws.network().chopped(1);
-         },
-         .box = noSeparator, .line = p + QLatin1Char(' ') + noSeparator, .network = true},
-        {.what = "network manifest not copied",
-         .arrange = [](Workstation& ws) { ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt"); },
-         .box = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije! Provjerite i "
-                               "pokušajte ponovno! Prekida se ažuriranje!"),
-         .network = true},
-        // The copy reports success and leaves nothing; both texts name the network folder.
-        {.what = "network manifest copied but absent",
-         .arrange = [](Workstation& ws) {
-             ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
-             ws.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt", 1, platform::Outcome::ok());
-         },
-         .box = absent + QStringLiteral("%N"),
-         .line = p + QStringLiteral(" Kopirao sa mrežne lokacije Verzije.txt, ali ona ne postoji u %N"),
-         .icon = Icon::None, .network = true},
+        {.what = "network folder without separator", .source = NetworkFolder,
+         .box = QStringLiteral("Ne postoji kontrolna datoteka na mrežnoj lokaciji"),
+         .arrange = [](W& ws) { ws.regularFolder().chop(1); }},
+        {.what = "network manifest not copied", .source = NetworkFolder,
+         .box = QStringLiteral("Nije moguće učitati kontrolnu datoteku sa mrežne lokacije!"),
+         .arrange = [](W& ws) { ws.faults().fail(FileOp::Copy, "Verzije.txt"); }},
+        // Fetched or copied with success and then absent: no plan may be made of a missing manifest.
+        {.what = "internet manifest fetched but absent", .box = absent,
+         .arrange = [](W& ws) { ws.window.onFetchEnd = [&ws] { QFile::remove(ws.update(kManifest)); }; }},
+        {.what = "network manifest copied but absent", .source = NetworkFolder, .box = absent,
+         .arrange = [](W& ws) { ws.faults().fail(FileOp::Copy, "Verzije.txt", 1, platform::Outcome::ok()); }},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Workstation ws(c.updateFolder);
-        ws.inst.write(kSupport, kRemoteSupport);
-        if (c.network) {
-            ws.useNetwork();
-            ws.publish(kManifest, kNewManifest);
+        Workstation ws(c.tls);
+        // A check that found something before: a failure leaves its plan and button as they were.
+        ws.prepare();
+        if (!c.box.isEmpty())
+            ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
+        ws.server.requests.clear();
+        ws.inst.state.sources.regularOption = c.source;
+        // A trial check takes its own option and folder box.
+        if (c.trial) {
+            ws.inst.state.trialRun = true;
+            ws.inst.state.sources.trialOption =
+                std::exchange(ws.inst.state.sources.regularOption, PrimaryServer);
+            ws.inst.state.sources.folders[TrialFolderBox] = ws.network();
+            ws.inst.state.sources.folders[RegularFolderBox].clear();
         }
+        if (c.firstCheck)
+            QDir(ws.update({})).removeRecursively();
+        if (c.support)
+            ws.withoutSupportProgram(*c.support);
         c.arrange(ws);
-        const std::optional<bool> button = ws.inst.window.updateEnabled;
-        const auto expand = [&](QString text) {
-            return text.replace(QStringLiteral("%F"), ws.inst.folder())
-                .replace(QStringLiteral("%U"), ws.update())
-                .replace(QStringLiteral("%N"), ws.network())
-                .replace(QStringLiteral("%T"), ws.network().chopped(1));
-        };
 
-        EXPECT_FALSE(ws.prepare());
-
-        EXPECT_EQ(ws.inst.journal().value(ws.inst.journal().size() - 1), expand(c.line.value_or(p + c.box)));
-        ASSERT_FALSE(ws.inst.window.messages.empty());
-        EXPECT_EQ(ws.inst.window.messages.back().text, expand(c.box));
-        EXPECT_EQ(ws.inst.window.messages.back().icon, c.icon);
-        // No plan, and an early failure leaves the update button as it was.
-        EXPECT_TRUE(ws.inst.window.plan.empty());
-        EXPECT_EQ(ws.inst.window.updateEnabled, button);
-        EXPECT_TRUE(!ws.inst.exists(QStringLiteral("Update/Verzije.txt")) || ws.updated() == "earlier");
-        EXPECT_TRUE(!c.network || ws.primary.requests.isEmpty());
+        EXPECT_EQ(ws.prepare(), c.found && c.box.isEmpty());
+        if (c.box.isEmpty() || c.source == NetworkFolder)
+            EXPECT_EQ(ws.server.requests.replaceInStrings(ws.url({}), QString()), c.fetched);
+        // The transfer control's own box may come first.
+        EXPECT_EQ(ws.inst.window.messages.empty(), c.box.isEmpty());
+        EXPECT_TRUE(ws.inst.window.messages.empty() || ws.inst.window.messages.back().text.contains(c.box));
+        const bool shown = !c.box.isEmpty() || c.found;
+        EXPECT_EQ(ws.inst.window.plan.size(), shown ? 1u : 0u);
+        EXPECT_EQ(ws.inst.window.updateEnabled, shown);
+        if (c.box.isEmpty())
+            EXPECT_EQ(ws.updated(kManifest), c.found ? kNew : kInstalled);
+        else
+            EXPECT_TRUE(!ws.inst.exists(QStringLiteral("Update/Verzije.txt")) ||
+                        ws.updated(kManifest) == "earlier");
+        EXPECT_EQ(ws.inst.read(kSupport), c.support.value_or("support"));
     }
-}
-
-TEST(ManifestPreparation, NetworkSourceCopiesManifestAndRemoteSupportProgram)
-{
-    Workstation ws;
-    ws.useNetwork();
-    ws.publish(kManifest, kNewManifest);
-    ws.publish(kSupport, kRemoteSupport);
-
-    // First check: no old copy in the Update folder to delete, which is journalled only.
-    EXPECT_TRUE(ws.prepare());
-
-    EXPECT_EQ(ws.inst.journal().first(),
-              QStringLiteral("TV-PripremiVerzijaTXT- Greška u brisanju datoteke ") + ws.update() + kManifest);
-    EXPECT_EQ(ws.inst.read(kSupport) + ws.updated(), kRemoteSupport + kNewManifest);
-    EXPECT_TRUE(ws.inst.window.plan.size() == 1 && ws.inst.window.messages.empty());
-    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.secondary.requests.isEmpty());
-
-    // Second check: the old copy is replaced and nothing is journalled about it.
-    ws.publish(kManifest, kInstalledManifest);
-    const qsizetype lines = ws.inst.journal().size();
-    EXPECT_FALSE(ws.prepare());
-    EXPECT_FALSE(ws.inst.journal().mid(lines).join(QLatin1Char('\n')).contains(QStringLiteral("TV-")));
-    EXPECT_EQ(ws.updated(), kInstalledManifest);
-
-    // A network folder that is the Update folder itself: its manifest is the source, not an old copy.
-    ws.inst.write(QStringLiteral("Update/Verzije.txt"), kNewManifest);
-    ws.inst.state.sources.folders[RegularFolderBox] = ws.update();
-    EXPECT_TRUE(ws.prepare());
-    EXPECT_TRUE(ws.updated() == kNewManifest && ws.inst.window.messages.empty());
-
-    // A trial check takes its own option and folder box.
-    ws.inst.state.trialRun = true;
-    ws.inst.state.sources.regularOption = PrimaryServer;
-    ws.inst.state.sources.trialOption = NetworkFolder;
-    ws.inst.state.sources.folders[TrialFolderBox] = ws.network();
-    EXPECT_FALSE(ws.prepare());
-    EXPECT_EQ(ws.updated(), kInstalledManifest);
-    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.empty());
 }
 
 TEST(CheckCommand, CheckButtonKeepsTheChannelSourceSelectionSavesAndBothWaitTheirTurn)
 {
     Workstation ws;
-    ws.inst.write(kSupport, kRemoteSupport);
-    ws.primary.serve(kTrial + kManifest, kNewManifest);
+    ws.server.serve(ws.url(QStringLiteral("Probna/Verzije.txt")), kNew);
+    QFile::remove(ws.network() + kManifest);
     // As the trial-update button leaves it; the regular channel's source does not matter.
     ws.inst.state.trialRun = true;
     ws.inst.state.manifestFailed = true;
-    ws.useNetwork();
+    ws.inst.state.sources.regularOption = NetworkFolder;
     const auto saved = [&] {
         return ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N"));
     };
 
     // The check button records nothing.
     cmdVerzija_Click(ws.inst.ctx);
-    EXPECT_EQ(ws.primary.requests, QStringList{kTrial + kManifest});
-    EXPECT_TRUE(ws.updated() == kNewManifest && ws.inst.state.trialRun && ws.inst.state.manifestFailed);
-    EXPECT_EQ(ws.inst.window.updateEnabled, true);
-    EXPECT_FALSE(ws.inst.settings->contains(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")));
-
+    EXPECT_TRUE(ws.updated(kManifest) == kNew && ws.inst.state.trialRun && ws.inst.state.manifestFailed);
+    EXPECT_TRUE(saved().isEmpty());
     // Selecting a source saves it, leaves the trial channel and records the check's failure: the
-    // network folder has no manifest yet.
+    // network folder has no manifest. The operator stays on his tab.
     ws.inst.window.tab = 2;
     EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
-    EXPECT_EQ(std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed,
-                              ws.inst.state.operationRunning, saved()),
-              std::make_tuple(2, false, true, false, QStringLiteral("1")));
-
-    ws.primary.serve(kRegular + kManifest, kNewManifest);
-    // The plan, now built, shows itself on another tab; the operator stays where he was.
+    EXPECT_EQ(
+        std::make_tuple(ws.inst.window.tab, ws.inst.state.trialRun, ws.inst.state.manifestFailed, saved()),
+        std::make_tuple(2, false, true, QStringLiteral("1")));
     EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_TRUE(!ws.inst.state.manifestFailed && ws.inst.window.tab == 2);
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-
+    EXPECT_TRUE(!ws.inst.state.manifestFailed && ws.inst.window.tab == 2 && saved() == QStringLiteral("2"));
     // While starting up the selection runs the check but saves nothing.
     ws.inst.state.startingUp = true;
     EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, SecondaryServer));
-    EXPECT_EQ(saved(), QStringLiteral("2"));
-    EXPECT_TRUE(ws.inst.state.manifestFailed) << "the secondary server has no manifest";
-
+    EXPECT_TRUE(ws.inst.state.manifestFailed && saved() == QStringLiteral("2"));
     // Held off while another operation runs.
-    ws.primary.requests.clear();
-    const size_t boxes = ws.inst.window.messages.size();
+    ws.server.requests.clear();
     ws.inst.state.operationRunning = true;
     cmdVerzija_Click(ws.inst.ctx);
     EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
     EXPECT_EQ(ws.inst.state.sources.regularOption, SecondaryServer);
-    EXPECT_TRUE(ws.primary.requests.isEmpty() && ws.inst.window.messages.size() == boxes);
+    EXPECT_TRUE(ws.server.requests.isEmpty());
 }

@@ -1,0 +1,116 @@
+#include "ServedInstallation.h"
+
+#include "TestCertificates.h"
+#include "core/Text.h"
+#include "plan/FolderLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace tarvino::test {
+
+QByteArray noise(qsizetype size)
+{
+    QRandomGenerator random(7);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = static_cast<char>(random.generate() & 0xff);
+    return bytes;
+}
+
+QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members)
+{
+    QTemporaryDir work;
+    QStringList arguments = {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
+                             QStringLiteral("-snl"), QStringLiteral("archive.7z")};
+    for (const auto& [name, content] : members) {
+        QFile file(work.filePath(name));
+        EXPECT_TRUE(content.startsWith("->") ? QFile::link(QString::fromUtf8(content.mid(2)), file.fileName())
+                                             : file.open(QIODevice::WriteOnly) && file.write(content) >= 0);
+        arguments << name;
+    }
+    QProcess zip;
+    zip.setWorkingDirectory(work.path());
+    zip.start(QStringLiteral("7za"), arguments);
+    EXPECT_TRUE(zip.waitForFinished(60000) && zip.exitCode() == 0) << zip.readAll().toStdString();
+    QFile archive(work.filePath(QStringLiteral("archive.7z")));
+    return archive.open(QIODevice::ReadOnly) ? archive.readAll() : QByteArray();
+}
+
+QByteArray manifest(const std::vector<Row>& rows)
+{
+    QString text;
+    for (const Row& r : rows)
+        text += QStringLiteral("%1;%2;%3;%4;%5;%6;\r\n")
+                    .arg(r.name)
+                    .arg(r.major)
+                    .arg(r.minor)
+                    .arg(r.revision)
+                    .arg(r.packedSize.value_or(r.packed.size()))
+                    .arg(r.unpackedSize.value_or(r.content.size()));
+    return toAnsi(text);
+}
+
+ServedInstallation::ServedInstallation(bool tls)
+{
+    const TestCertificates& certificates = TestCertificates::instance();
+    EXPECT_TRUE(!tls || certificates.ok()) << certificates.error().toStdString();
+    for (TestHttpServer* s : {&server, &secondary}) {
+        if (tls)
+            s->enableTls(certificates.serverCertificate, certificates.serverKey);
+    }
+    AppState& s = inst.state;
+    s.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
+    s.sources.primaryServer = server.hostAndPort();
+    s.sources.secondaryServer = secondary.hostAndPort();
+    s.sources.regularOption = PrimaryServer;
+    s.sources.useChilkat = tls;
+    s.sources.extraAuthorities = tls ? certificates.authorityPath : QString();
+    s.sources.folders[RegularFolderBox] = network();
+    // Long enough for a slow machine, short enough that a hang shows quickly.
+    s.fetchStallTimeout = 20s;
+    QDir().mkpath(network());
+    inst.platform.fakeClock.setTime({2026, 12, 6, 10, 15, 0, 0});
+}
+
+QString ServedInstallation::network() const
+{
+    return QDir::toNativeSeparators(inst.root() + QStringLiteral("/mreza")) + separator();
+}
+
+void ServedInstallation::put(const QString& name, const QByteArray& bytes)
+{
+    server.serve(url(name), bytes);
+    QFile file(network() + name);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+void ServedInstallation::publish()
+{
+    Matrix& plan = inst.state.plan;
+    inst.state.totalPackedSize = 0;
+    for (int i = 0; i < int(rows.size()); ++i) {
+        Row& r = rows[i];
+        const QString ext = extensionOf(r.name);
+        const bool copyOnly =
+            ext == QLatin1String("chm") || ext == QLatin1String("enc") || ext == QLatin1String("ocx");
+        if (r.packed.isEmpty())
+            r.packed = copyOnly ? r.content : sevenZip({{r.name, r.content}});
+        put(packedName(r.name), r.packed);
+        plan.at(i, 0) = Cell(r.name);
+        plan.at(i, 1) = Cell(QString::number(r.major));
+        plan.at(i, 4) = Cell(QString::number(r.packedSize.value_or(r.packed.size())));
+        plan.at(i, 5) = Cell(QString::number(r.unpackedSize.value_or(r.content.size())));
+        plan.at(i, 6) = Cell(std::int64_t{r.planned ? 1 : 0});
+        inst.state.totalPackedSize += r.planned ? r.packed.size() : 0;
+    }
+    put(QStringLiteral("Verzije.txt"), manifest(rows));
+}
+
+} // namespace tarvino::test
