@@ -46,9 +46,10 @@ struct WineSession {
         env.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("DISPLAY"));
         if (run({QStringLiteral("wineboot"), QStringLiteral("--init")}).first != 0)
             error += QStringLiteral("wineboot --init failed");
-        start(server, {QStringLiteral("wineserver"), QStringLiteral("-f"), QStringLiteral("-p")});
+        server.setProcessEnvironment(env);
+        server.start(QStringLiteral("wineserver"), {QStringLiteral("-f"), QStringLiteral("-p")});
     }
-    ~WineSession() { run({QStringLiteral("wineserver"), QStringLiteral("-k")}); }
+    ~WineSession() { runToEnd(QStringLiteral("wineserver"), {QStringLiteral("-k")}, env, fromCp1250); }
 
     std::pair<int, QString> run(const QStringList& arguments)
     {
