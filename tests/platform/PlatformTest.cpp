@@ -246,14 +246,11 @@ TEST(CommandLineTest, SplitsLikeWindowsPrograms)
 }
 #endif
 
-// Windows' rules, so that both halves treat the same names alike; many stars over a long name end at once.
-TEST(TextRulesTest, WildcardsAndCaseFollowWindows)
+// Names and captions compare without case, as on Windows; a letter with a caron stays another letter, and
+// a damaged byte stands for itself instead of vanishing.
+TEST(TextRulesTest, CaseFollowsWindows)
 {
-    EXPECT_TRUE(platform::matchesWildcard("Pomoc1.chm", "Pomoc?.chm"));
-    EXPECT_FALSE(platform::matchesWildcard("Pomoc.chm", "Pomoc?.chm"));
-    EXPECT_TRUE(platform::matchesWildcard("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*a*b"));
     EXPECT_FALSE(platform::equalsIgnoringCase("c", "č"));
-    // A damaged byte stands for itself instead of vanishing.
     EXPECT_FALSE(platform::equalsIgnoringCase("a\xC4", "a"));
 }
 
@@ -282,7 +279,6 @@ TEST_F(PlatformTest, RegistryValuesByFullPathAndTheSystem)
     const std::string program = platform->system().programFolder();
     EXPECT_TRUE(files.fileExists(program + platform::pathSeparator() + TARVINO_SELF_NAME)) << program;
     EXPECT_FALSE(platform->system().computerName().value_or("").empty());
-    EXPECT_FALSE(platform->system().environment("TARVINO_SURELY_NOT_SET_42"));
 }
 
 #ifdef _WIN32
