@@ -6,6 +6,7 @@
 // with each engine through DownFile and with curl -o, and prints the best round of each.
 
 #include "BenchSupport.h"
+#include "Nginx.h"
 #include "TestCertificates.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
@@ -108,7 +109,6 @@ int main(int argc, char** argv)
     const QString served = root + QStringLiteral("www/download/Verzija23/");
     QDir().mkpath(served);
     QDir().mkpath(root + QStringLiteral("Tarvino/Update"));
-    QDir().mkpath(root + QStringLiteral("nginx"));
 
     {
         QFile file(served + QStringLiteral("veliki.7z"));
@@ -127,13 +127,13 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const quint16 httpPort = bench::freePort();
-    const quint16 httpsPort = bench::freePort();
-    const quint16 http2Port = bench::freePort();
-    bench::LoopbackNginx nginx;
-    if (!nginx.start(root, root + QStringLiteral("www"), httpPort, httpsPort,
-                     certificates.serverCertificatePath, certificates.serverKeyPath, http2Port)) {
-        std::fprintf(stderr, "nginx did not start\n");
+    Nginx nginx(root + QStringLiteral("www"),
+                {certificates.serverCertificatePath, certificates.serverKeyPath, true});
+    const quint16 httpPort = nginx.httpPort;
+    const quint16 httpsPort = nginx.httpsPort;
+    const quint16 http2Port = nginx.http2Port;
+    if (!nginx.running) {
+        std::fprintf(stderr, "nginx did not start: %s\n", qPrintable(nginx.error));
         return 1;
     }
 

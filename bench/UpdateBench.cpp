@@ -11,6 +11,7 @@
 // installation, and fails when the tool takes more than 1.15 times the script.
 
 #include "BenchSupport.h"
+#include "Nginx.h"
 #include "core/Context.h"
 #include "core/SettingsStore.h"
 #include "core/Text.h"
@@ -264,7 +265,6 @@ int main(int argc, char** argv)
     const QString sample = root + QStringLiteral("sample/");
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("config")).toLocal8Bit());
     QDir().mkpath(root + QStringLiteral("bin"));
-    QDir().mkpath(root + QStringLiteral("nginx"));
     QDir().mkpath(root + QStringLiteral("config"));
 
     std::printf("building the sample release, %d MiB added to each program and component ...\n", mib);
@@ -284,10 +284,10 @@ int main(int argc, char** argv)
     }
     qputenv("PATH", (root + QStringLiteral("bin:")).toLocal8Bit() + qgetenv("PATH"));
 
-    const quint16 port = bench::freePort();
-    bench::LoopbackNginx nginx;
-    if (!nginx.start(root, sample + QStringLiteral("www"), port)) {
-        std::fprintf(stderr, "nginx did not start\n");
+    Nginx nginx(sample + QStringLiteral("www"));
+    const quint16 port = nginx.httpPort;
+    if (!nginx.running) {
+        std::fprintf(stderr, "nginx did not start: %s\n", qPrintable(nginx.error));
         return 1;
     }
     const auto stopServer = [&nginx] { nginx.stop(); };

@@ -1,16 +1,8 @@
 #include "XvfbDesktop.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace tarvino::test {
 
@@ -18,74 +10,33 @@ XvfbDesktop::~XvfbDesktop()
 {
     if (m_c)
         xcb_disconnect(m_c);
-    if (m_server > 0) {
-        ::kill(m_server, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 500 && ::waitpid(m_server, &status, WNOHANG) == 0; ++i)
-            ::usleep(10000);
-        if (::waitpid(m_server, &status, WNOHANG) == 0) {
-            ::kill(m_server, SIGKILL);
-            ::waitpid(m_server, &status, 0);
-        }
-    }
-    if (m_hadDisplay)
-        ::setenv("DISPLAY", m_oldDisplay.c_str(), 1);
-    else
-        ::unsetenv("DISPLAY");
+    if (m_pid > 0)
+        ::kill(m_pid, SIGKILL);
+    if (m_server)
+        ::pclose(m_server);
+    m_oldDisplay ? ::setenv("DISPLAY", m_oldDisplay->c_str(), 1) : ::unsetenv("DISPLAY");
 }
 
 bool XvfbDesktop::open(std::string& why)
 {
-    if (const char* old = std::getenv("DISPLAY")) {
-        m_hadDisplay = true;
+    if (const char* old = std::getenv("DISPLAY"))
         m_oldDisplay = old;
-    }
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        why = std::strerror(errno);
+    // Xvfb picks a free display itself and tells its number, after the process id it takes over.
+    m_server =
+        ::popen("echo $$; exec Xvfb -displayfd 1 -nolisten tcp -screen 0 640x480x24 2>/dev/null", "re");
+    char pid[32] = {};
+    char number[32] = {};
+    if (!m_server || !std::fgets(pid, sizeof pid, m_server) || !std::fgets(number, sizeof number, m_server)) {
+        why = "Xvfb could not be started";
         return false;
     }
-    // Xvfb picks a free display itself and tells its number through -displayfd.
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24", nullptr};
-    pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (error != 0) {
-        ::close(fds[0]);
-        why = std::string("Xvfb cannot be started: ") + std::strerror(error);
-        return false;
-    }
-    m_server = pid;
-    std::string number;
-    pollfd wait {fds[0], POLLIN, 0};
-    while (number.find('\n') == std::string::npos && ::poll(&wait, 1, 20000) > 0) {
-        char buffer[16];
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        number.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
-        why = "Xvfb did not report a display";
-        return false;
-    }
-    const std::string display = ":" + number.substr(0, number.find('\n'));
+    m_pid = std::atoi(pid);
+    const std::string display = ":" + std::to_string(std::atoi(number));
     ::setenv("DISPLAY", display.c_str(), 1);
     m_c = xcb_connect(display.c_str(), nullptr);
-    if (xcb_connection_has_error(m_c)) {
-        why = "cannot connect to Xvfb at " + display;
-        return false;
-    }
     m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
-    return true;
+    why = "cannot connect to Xvfb at " + display;
+    return !xcb_connection_has_error(m_c);
 }
 
 xcb_atom_t XvfbDesktop::atom(const char* name)
@@ -96,41 +47,33 @@ xcb_atom_t XvfbDesktop::atom(const char* name)
     return result;
 }
 
-void XvfbDesktop::sync()
-{
-    std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
-}
-
-xcb_window_t XvfbDesktop::open(const std::string& windowClass, const std::string& caption, bool minimised,
-                               const std::string& instance)
+xcb_window_t XvfbDesktop::open(const std::string& windowClass, const std::string& caption, bool minimised)
 {
     const xcb_window_t window = xcb_generate_id(m_c);
     xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root, 10, 10, 300, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, m_screen->root_visual, 0, nullptr);
-    const std::string wmClass = instance + '\0' + windowClass + '\0';
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(),
-                        wmClass.data());
+    const auto set = [&](xcb_atom_t name, xcb_atom_t type, int bits, std::size_t size, const void* data) {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, name, type, bits, size, data);
+    };
+    const std::string wmClass = std::string("tarvino\0", 8) + windowClass + '\0';
+    set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(), wmClass.data());
     if (minimised) {
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, caption.size(),
-                            caption.data());
-        const std::uint32_t hints[9] = {2, 0, 3, 0, 0, 0, 0, 0, 0};
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
-        const xcb_atom_t wmState = atom("WM_STATE");
-        const std::uint32_t state[2] = {3, XCB_NONE};
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2, state);
+        const std::uint32_t hints[9] = {2, 0, 3}, state[2] = {3, XCB_NONE};
+        set(XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, caption.size(), caption.data());
+        set(XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
+        set(atom("WM_STATE"), atom("WM_STATE"), 32, 2, state);
     } else {
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                            caption.size(), caption.data());
+        set(atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, caption.size(), caption.data());
         xcb_map_window(m_c, window);
     }
-    sync();
+    unmapped(window); // a round trip: the server has seen all of it
     return window;
 }
 
 void XvfbDesktop::close(xcb_window_t window)
 {
     xcb_destroy_window(m_c, window);
-    sync();
+    unmapped(window);
 }
 
 bool XvfbDesktop::unmapped(xcb_window_t window)
@@ -139,6 +82,22 @@ bool XvfbDesktop::unmapped(xcb_window_t window)
     const bool result = attributes && attributes->map_state == XCB_MAP_STATE_UNMAPPED;
     std::free(attributes);
     return result;
+}
+
+long XvfbDesktop::pixels(std::uint32_t rgb)
+{
+    auto* image =
+        xcb_get_image_reply(m_c,
+                            xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_screen->root, 0, 0,
+                                          m_screen->width_in_pixels, m_screen->height_in_pixels, ~0u),
+                            nullptr);
+    // A pixel of a 24-bit screen takes 32 bits.
+    const auto* pixel = image ? reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image)) : nullptr;
+    long count = 0;
+    for (int i = 0; pixel && i < xcb_get_image_data_length(image) / 4; ++i)
+        count += (pixel[i] & 0xFFFFFF) == rgb;
+    std::free(image);
+    return count;
 }
 
 } // namespace tarvino::test

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <xcb/xcb.h>
 
 namespace tarvino::test {
 
-/// An Xvfb of the test's own, with top-level windows made on it as the suite's
-/// programs make theirs. DISPLAY points at it while it lives.
+/// An Xvfb of the test's own, with top-level windows made on it as the suite's programs make theirs.
+/// DISPLAY points at it while it lives.
 class XvfbDesktop {
 public:
     XvfbDesktop() = default;
@@ -16,25 +19,23 @@ public:
 
     /// Starts the server; false with `why` when there is none to start.
     bool open(std::string& why);
-
-    /// A window with this class and caption; a minimised one starts iconic, as the
-    /// window manager would record it, and is named only in the old WM_NAME, as
-    /// older programs name theirs.
-    xcb_window_t open(const std::string& windowClass, const std::string& caption, bool minimised = false,
-                      const std::string& instance = "tarvino");
+    /// A window with this class and caption; a minimised one starts iconic, as the window manager would
+    /// record it, and is named only in the old WM_NAME, as older programs name theirs.
+    xcb_window_t open(const std::string& windowClass, const std::string& caption, bool minimised = false);
     void close(xcb_window_t window);
     /// Whether the window is still not shown (minimised windows are unmapped).
     bool unmapped(xcb_window_t window);
+    /// How many pixels of the screen have the colour 0xRRGGBB.
+    long pixels(std::uint32_t rgb);
 
 private:
     xcb_atom_t atom(const char* name);
-    void sync();
 
-    int m_server = 0;
+    FILE* m_server = nullptr;
+    int m_pid = 0;
     xcb_connection_t* m_c = nullptr;
     xcb_screen_t* m_screen = nullptr;
-    bool m_hadDisplay = false;
-    std::string m_oldDisplay;
+    std::optional<std::string> m_oldDisplay;
 };
 
 } // namespace tarvino::test

@@ -3,6 +3,8 @@
 // and a newer trial release. Everything is generated, and the output is the same
 // byte for byte on every run.
 
+#include "Nginx.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,6 +18,7 @@
 #include <QTimeZone>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -182,6 +185,18 @@ QString manifestLine(const QString& name, const Version& v, std::int64_t packedS
         .arg(v.size);
 }
 
+// A real component given by --component takes the place of the generated database-change
+// component, so that a run on Windows registers it for real.
+QByteArray gComponent;
+
+QByteArray contentFor(const QString& name, Version& v)
+{
+    if (gComponent.isEmpty() || name != QLatin1String("TarvinoIzmjBaza23.dll"))
+        return contentOf(name, v);
+    v.size = gComponent.size();
+    return gComponent;
+}
+
 class Packer {
 public:
     Packer(QString sevenZip, QString stagingRoot, QString level)
@@ -242,8 +257,8 @@ void writeInstallation(const QString& folder, Packer& packer, const QString& sta
     for (const Item& item : suite()) {
         if (!item.installed)
             continue;
-        const Version v = grown(item.name, *item.installed, extraBytes);
-        const QByteArray content = contentOf(item.name, v);
+        Version v = grown(item.name, *item.installed, extraBytes);
+        const QByteArray content = contentFor(item.name, v);
         writeFile(installedPath(folder, item.name), content);
         // Column 4 of an installed manifest is the packed size of the release it came from.
         const std::int64_t packed =
@@ -255,7 +270,9 @@ void writeInstallation(const QString& folder, Packer& packer, const QString& sta
               contentOf(QStringLiteral("TeamViewerQS.exe"), Version {15, 0, 0, 7000}));
 }
 
-void writePublished(const QString& folder, Release release, Packer& packer, std::int64_t extraBytes)
+// `after`: the installation's files as an update to this release leaves them.
+void writePublished(const QString& folder, const QString& after, Release release, Packer& packer,
+                    std::int64_t extraBytes)
 {
     QStringList lines;
     QStringList notes;
@@ -263,16 +280,21 @@ void writePublished(const QString& folder, Release release, Packer& packer, std:
         const std::optional<Version>& listed = versionIn(item, release);
         if (!listed)
             continue;
-        const Version v = grown(item.name, *listed, extraBytes);
-        const std::int64_t packed =
-            packer.pack(item.name, contentOf(item.name, v), folder + QLatin1Char('/') + archiveName(item.name));
+        Version v = grown(item.name, *listed, extraBytes);
+        const QByteArray content = contentFor(item.name, v);
+        const std::int64_t packed = packer.pack(item.name, content, folder + QLatin1Char('/') + archiveName(item.name));
         lines << manifestLine(item.name, v, packed);
         notes << QStringLiteral("%1 %2.%3.%4").arg(item.name).arg(v.major).arg(v.minor).arg(v.revision);
+        // The tool never installs its own row.
+        if (item.name != QLatin1String("TarvinoLiveUpdate23.exe"))
+            writeFile(installedPath(after, item.name), content);
     }
-    writeFile(folder + QStringLiteral("/Verzije.txt"), manifestBytes(lines));
+    const QByteArray support = contentOf(QStringLiteral("TeamViewerQS.exe"), Version {15, 0, 0, 7000});
+    for (const QString& to : {folder, after}) {
+        writeFile(to + QStringLiteral("/Verzije.txt"), manifestBytes(lines));
+        writeFile(to + QStringLiteral("/TeamViewerQS.exe"), support);
+    }
     writeFile(folder + QStringLiteral("/VerzijeU.txt"), manifestBytes(notes));
-    writeFile(folder + QStringLiteral("/TeamViewerQS.exe"),
-              contentOf(QStringLiteral("TeamViewerQS.exe"), Version {15, 0, 0, 7000}));
 }
 
 bool isEmptyOrAbsent(const QString& folder)
@@ -298,7 +320,9 @@ int main(int argc, char* argv[])
         "            download/Verzija23/Probna/  the newer trial release\n"
         "            each with Verzije.txt, VerzijeU.txt, TeamViewerQS.exe and one .7z per row\n"
         "            (help files, scripts and .ocx components as they are, under the .7z name).\n"
-        "The output is the same on every run. <output> must be empty or absent."));
+        "  after/    regular/ and trial/: the release's files where an update puts them.\n"
+        "The output is the same on every run. <output> must be empty or absent.\n"
+        "With --serve, serves <output>/www instead."));
     parser.addHelpOption();
     const QCommandLineOption sevenZip(QStringLiteral("7za"), QStringLiteral("7-Zip program to pack with (default: 7za)."),
                                       QStringLiteral("program"), QStringLiteral("7za"));
@@ -314,6 +338,16 @@ int main(int argc, char* argv[])
         QStringLiteral("Write the manifests in this code page, e.g. windows-1250 (default: the system's)."),
         QStringLiteral("name"));
     parser.addOption(codePage);
+    const QCommandLineOption component(
+        QStringLiteral("component"),
+        QStringLiteral("Publish and install this file as the database-change component TarvinoIzmjBaza23.dll."),
+        QStringLiteral("file"));
+    parser.addOption(component);
+    const QCommandLineOption serve(
+        QStringLiteral("serve"),
+        QStringLiteral("Serve <output>/www over http on 127.0.0.1 until standard input ends; the first line of "
+                       "the output is the port."));
+    parser.addOption(serve);
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("Folder to write the sample into."));
     if (!parser.parse(QCoreApplication::arguments())) {
         QTextStream(stderr) << parser.errorText() << "\n\n" << parser.helpText();
@@ -341,6 +375,26 @@ int main(int argc, char* argv[])
     }
 
     const QString output = QDir(positional.front()).absolutePath();
+    if (parser.isSet(serve)) {
+        tarvino::Nginx nginx(output + QStringLiteral("/www"));
+        if (!nginx.running) {
+            QTextStream(stderr) << "nginx could not be started: " << nginx.error << '\n';
+            return 1;
+        }
+        std::printf("%u\n", unsigned(nginx.httpPort));
+        std::fflush(stdout);
+        char buffer[256];
+        while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
+        }
+        return 0;
+    }
+    if (parser.isSet(component)) {
+        QFile file(parser.value(component));
+        if (!file.open(QIODevice::ReadOnly) || (gComponent = file.readAll()).isEmpty()) {
+            QTextStream(stderr) << "Cannot read the component " << file.fileName() << '\n';
+            return 1;
+        }
+    }
     if (!isEmptyOrAbsent(output)) {
         QTextStream(stderr) << "The output folder is not empty: " << output << '\n';
         return 1;
@@ -357,8 +411,9 @@ int main(int argc, char* argv[])
                       extraBytes > 0 ? QStringLiteral("-mx=1") : QStringLiteral("-mx=5"));
         writeInstallation(output + QStringLiteral("/install"), packer, staging.path(), extraBytes);
         const QString server = output + QStringLiteral("/www/download/Verzija23");
-        writePublished(server, Release::Regular, packer, extraBytes);
-        writePublished(server + QStringLiteral("/Probna"), Release::Trial, packer, extraBytes);
+        writePublished(server, output + QStringLiteral("/after/regular"), Release::Regular, packer, extraBytes);
+        writePublished(server + QStringLiteral("/Probna"), output + QStringLiteral("/after/trial"), Release::Trial,
+                       packer, extraBytes);
     } catch (const Failure& failure) {
         QTextStream(stderr) << failure.text() << '\n';
         return 1;
