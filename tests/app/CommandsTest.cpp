@@ -90,8 +90,8 @@ TEST_F(Workstation, EachRunEndsWithTheStatusOfWhatHappenedAndNoneInstallsWithout
         {.arguments = "--azuriranje --ne", .status = ExitFailed},
         // No terminal to ask at: the answer is No.
         {.arguments = "--azuriranje", .status = ExitFailed},
+        {.arguments = "--azuriranje --da", .status = ExitFailed, .answer = 404},
         {.arguments = "--provjera", .status = ExitNothingNew, .served = installed},
-        {.arguments = "--provjera", .status = ExitFailed, .answer = 404},
         {.arguments = "--azuriranje --da", .status = ExitNothingNew, .served = installed},
         {.arguments = "--azuriranje --da", .status = ExitFailed, .served = "A.7z\" -o. -x!B;1;0;0;1;1;\r\n"},
     };
@@ -179,6 +179,7 @@ TEST_F(Workstation, DistributionStartsOnFullHoursOfTheStepOnceAfterAnUpdateItFel
     EXPECT_EQ(distributions(), 0);
     // Nothing new: the update stops before its run, on the regular channel.
     EXPECT_TRUE(inst.state.distributionPending && !inst.state.trialRun && !inst.state.operationRunning);
+    EXPECT_FALSE(inst.journal().contains(u"********************* KRAJ UPDATE"_s));
 
     tick.stop();
     runPendingDistribution(inst.ctx);
