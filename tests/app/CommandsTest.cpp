@@ -21,8 +21,7 @@ using namespace tarvino::test;
 
 namespace {
 
-/// An installation of one program whose settings select the update server, which holds a newer release;
-/// distributions go into the network folder.
+/// One program installed and a newer one on the server the settings select; distributions go to the network.
 struct Workstation : ::testing::Test, OwnConfigHome, ServedInstallation {
     Workstation()
     {
@@ -85,6 +84,7 @@ TEST_F(Workstation, EachRunEndsWithTheStatusOfWhatHappenedAndNoneInstallsWithout
     const QByteArray installed = inst.read(u"Verzije.txt"_s);
     const Case cases[] = {
         {.arguments = "--nepoznat", .status = ExitWrongArguments},
+        {.arguments = "--provjera --azuriranje", .status = ExitWrongArguments},
         {.arguments = "--azuriranje --da --ne", .status = ExitWrongArguments},
         {.arguments = "--provjera", .status = ExitDone},
         {.arguments = "--azuriranje --ne", .status = ExitFailed},
@@ -126,7 +126,6 @@ TEST_F(Workstation, AnUpdateThatCannotGoOnEndsAsFailedAndATerminalAnswerInstalls
     EXPECT_EQ(run("--azuriranje", /*terminal=*/true, "možda\nda\n"), ExitDone) << output.str();
     EXPECT_EQ(QString::fromStdString(output.str()).count(u"Odgovor (da/ne): "_s), 2);
     EXPECT_EQ(inst.read(u"Racuni.exe"_s), rows[0].content);
-    // The report designer's magnification is set by an installation.
     EXPECT_EQ(inst.platform.registry().readDword(native(kMagnificationNumerator)), 12u);
 }
 
@@ -141,7 +140,6 @@ TEST_F(Workstation, AKilledRunIsPutBackAndAnotherRunHoldingTheInstallationStopsE
     EXPECT_FALSE(inst.exists(kInstallationRecord));
 
     const platform::LockAttempt other = inst.platform.files().lockFile(native(inst.folder() + kLockFile));
-    ASSERT_TRUE(other.lock);
     server.requests.clear();
     for (const char* command :
          {"--provjera", "--azuriranje --da", "--probno-azuriranje --da", "--distribucija --da"})
@@ -151,7 +149,6 @@ TEST_F(Workstation, AKilledRunIsPutBackAndAnotherRunHoldingTheInstallationStopsE
 
 TEST_F(Workstation, DistributionStartsOnFullHoursOfTheStepOnceAfterAnUpdateItFellDueIn)
 {
-    // An hour step of 0 switches it off.
     const struct {
         int step, hour, minute;
     } offHours[] = {
@@ -220,6 +217,9 @@ TEST_F(Window, ARememberedSourceIsCheckedNotSavedAChosenFolderIsAndACheckHoldsTh
     probe.start(0);
     window.cmdVerzija->click();
     EXPECT_FALSE(window.isVisible());
+    // The first row is the total, beyond an int.
+    window.showPlan({{u"Pomoć.chm"_s, "23", "0", "0", "3000000000", "1"}});
+    EXPECT_EQ(window.fgAžuriranja->item(0, 5)->text(), u"3,000,000,000"_s);
 
     ASSERT_TRUE(loadQtTranslation());
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), u"&Da"_s);

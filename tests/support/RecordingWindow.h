@@ -64,7 +64,6 @@ public:
             onProcessEvents();
     }
 
-    /// Queues the answers of the next questions, in order.
     void answer(std::initializer_list<Answer> list) { answers << QList<Answer>(list); }
     QStringList messageTexts() const
     {
