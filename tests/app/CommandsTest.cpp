@@ -79,7 +79,7 @@ TEST_F(Workstation, EachRunEndsWithTheStatusOfWhatHappenedAndNoneInstallsWithout
         const char* arguments;
         int status;
         QByteArray served = {}; // none: as published
-        int answer = 200;
+        int httpStatus = 200;
     };
     const QByteArray installed = inst.read(u"Verzije.txt"_s);
     const Case cases[] = {
@@ -90,14 +90,14 @@ TEST_F(Workstation, EachRunEndsWithTheStatusOfWhatHappenedAndNoneInstallsWithout
         {.arguments = "--azuriranje --ne", .status = ExitFailed},
         // No terminal to ask at: the answer is No.
         {.arguments = "--azuriranje", .status = ExitFailed},
-        {.arguments = "--azuriranje --da", .status = ExitFailed, .answer = 404},
+        {.arguments = "--azuriranje --da", .status = ExitFailed, .httpStatus = 404},
         {.arguments = "--provjera", .status = ExitNothingNew, .served = installed},
         {.arguments = "--azuriranje --da", .status = ExitNothingNew, .served = installed},
         {.arguments = "--azuriranje --da", .status = ExitFailed, .served = "A.7z\" -o. -x!B;1;0;0;1;1;\r\n"},
     };
     const QByteArray published = server.answers[url(u"Verzije.txt"_s)].body;
     for (const Case& c : cases) {
-        server.answers[url(u"Verzije.txt"_s)] = {.status = c.answer,
+        server.answers[url(u"Verzije.txt"_s)] = {.status = c.httpStatus,
                                                  .body = c.served.isEmpty() ? published : c.served};
         EXPECT_EQ(run(c.arguments), c.status) << c.arguments << output.str();
         EXPECT_EQ(inst.read(u"Racuni.exe"_s), QByteArray("program"));
@@ -184,7 +184,7 @@ TEST_F(Workstation, DistributionStartsOnFullHoursOfTheStepOnceAfterAnUpdateItFel
     EXPECT_EQ(distributions(), 1);
 }
 
-TEST_F(Window, ARememberedSourceIsCheckedNotSavedAChosenFolderIsAndACheckHoldsTheCommands)
+TEST_F(Window, ARememberedSourceIsCheckedUnsavedAChosenFolderSavedAndACheckHoldsTheCommands)
 {
     secondary.serve(url(u"Verzije.txt"_s), "Racuni.exe;23;1;5;110;210;\r\n");
     set(key::RegularOption, QString::number(SecondaryServer));
