@@ -1,5 +1,5 @@
-// libFuzzer target: any bytes as a manifest through the table reader, and as a name
-// through the name check. Neither may crash, overflow or read out of bounds.
+// libFuzzer target: any bytes as a manifest through the table reader, and as a name through the name check.
+// Neither may crash, overflow or read out of bounds; whatever the reader keeps is a plain file name.
 #include "RecordingWindow.h"
 #include "core/SettingsStore.h"
 #include "core/TableFile.h"
@@ -22,21 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::make_unique<QSettings>(folder.filePath(QStringLiteral("Tarvino.ini")), QSettings::IniFormat)};
     static Context ctx{state, window, *native, settings};
     static Matrix matrix;
-    const QString manifest = folder.filePath(QStringLiteral("Verzije.txt"));
     window = {}; // its records would grow without end
 
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     (void)whyNotPlainFileName(fromAnsi(bytes));
-    QFile file(manifest);
+    QFile file(folder.filePath(QStringLiteral("Verzije.txt")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         return 0;
     file.close();
-    if (UčitajUMatricu(ctx, matrix, manifest)) {
-        // Whatever was read is what the plan later takes as names and sizes.
-        for (int row = 0; row < state.rowCounter; ++row) {
-            if (!whyNotPlainFileName(matrix.at(row, 0).text()).isEmpty())
-                __builtin_trap();
-        }
+    if (!UčitajUMatricu(ctx, matrix, file.fileName()))
+        return 0;
+    for (int row = 0; row < state.rowCounter; ++row) {
+        if (!whyNotPlainFileName(matrix.at(row, 0).text()).isEmpty())
+            __builtin_trap();
     }
     return 0;
 }

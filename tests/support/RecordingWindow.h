@@ -36,20 +36,12 @@ public:
         ADD_FAILURE() << "Unexpected question: " << text.toStdString();
         return Answer::No;
     }
-    void setStatus(Panel panel, const QString& text) override
-    {
-        panels[panel] = text;
-        if (panel == Panel::Action)
-            actionHistory << text;
-        if (onStatus)
-            onStatus(panel, text);
-    }
+    void setStatus(Panel panel, const QString& text) override { panels[panel] = text; }
     QString status(Panel panel) const override { return panels.value(panel); }
-    void setActionPane(const QString& text) override { actionPane = text; }
+    void setActionPane(const QString&) override {}
     void setErrorPane(const QString& text) override { errorPane = text; }
-    void showProgress(double, double maximum) override
+    void showProgress(double, double) override
     {
-        progressMaximum = maximum;
         progressValue = 0;
         progressVisible = true;
     }
@@ -72,7 +64,6 @@ public:
             onProcessEvents();
     }
 
-    /// Queues the answers of the next questions, in order.
     void answer(std::initializer_list<Answer> list) { answers << QList<Answer>(list); }
     QStringList messageTexts() const
     {
@@ -86,12 +77,8 @@ public:
     QStringList questions;
     QList<Answer> answers;
     QMap<Panel, QString> panels;
-    /// Every text panel 1 showed, in order.
-    QStringList actionHistory;
-    QString actionPane;
     QString errorPane;
     bool progressVisible = false;
-    double progressMaximum = 0;
     double progressValue = 0;
     int tab = 0;
     std::vector<PlanGridRow> plan;
@@ -103,7 +90,6 @@ public:
     std::function<void(const QString& text)> onMessage;
     /// Answers every question instead of the script.
     std::function<Answer(const QString& text)> onQuestion;
-    std::function<void(Panel, const QString& text)> onStatus;
     std::function<void()> onProcessEvents;
 };
 

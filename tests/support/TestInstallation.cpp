@@ -1,10 +1,7 @@
 #include "TestInstallation.h"
 
-#include "core/Text.h"
-
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace tarvino::test {
@@ -15,22 +12,16 @@ TestInstallation::TestInstallation(bool updateFolder)
 {
     QDir().mkpath(m_dir.path() + QStringLiteral("/Tarvino"));
     state.programFolder = QDir::toNativeSeparators(m_dir.path() + QStringLiteral("/Tarvino"));
-    state.installFolder = withSeparator(state.programFolder);
+    state.installFolder = folder();
     platform.fakeSystem.folder = native(state.programFolder);
     if (updateFolder)
         QDir().mkpath(path(QStringLiteral("Update")));
 }
 
-QString TestInstallation::folder() const
-{
-    return withSeparator(state.programFolder);
-}
-
 void TestInstallation::write(const QString& relative, const QByteArray& bytes) const
 {
-    const QString p = path(relative);
-    QDir().mkpath(QFileInfo(p).path());
-    QFile f(p);
+    QDir().mkpath(QFileInfo(path(relative)).path());
+    QFile f(path(relative));
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
 }
@@ -39,11 +30,6 @@ QByteArray TestInstallation::read(const QString& relative) const
 {
     QFile f(path(relative));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool TestInstallation::exists(const QString& relative) const
-{
-    return QFileInfo::exists(path(relative));
 }
 
 QStringList TestInstallation::journal() const
