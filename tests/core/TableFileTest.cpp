@@ -34,9 +34,11 @@ TEST(TableFile, RecordsFillRowsInOrderOrAreRefusedWithTheirReason)
         // skipped, the last line read without its line end.
         {.content = toAnsi(QStringLiteral("Računi 2.exe; 23 ;1;4;1;2;\r\n\r\n   \r\nZadnji.chm;1;2;3;4;5;"))},
         {.content = named("../A.exe"), .reason = "disk"}, {.content = named("Sub\\A.exe"), .reason = "disk"},
+        {.content = named("Sub/A.exe"), .reason = "disk"}, {.content = named("C:A.exe"), .reason = "disk"},
         {.content = named(QString(300, 'a') + ".exe"), .reason = "duže od 255 bajtova"},
-        {.content = named("Novi.7z\" -o. -x!B.exe"), .reason = "znakove < > \" | ? *"},
-        {.content = named("nul.txt"), .reason = "uređaja"}, {.content = named("A.exe "), .reason = "razmakom"},
+        {.content = named("Novi.7z\" -o. -x!B.exe"), .reason = "znakove <"},
+        {.content = named("A\tB.exe"), .reason = "znakove <"},
+        {.content = named("nul.t"), .reason = "uređaja"}, {.content = named("A.exe "), .reason = "razmakom"},
         {.content = named("Lpt1 .e"), .reason = "uređaja"}, {.content = named("com¹.e"), .reason = "uređaja"},
         {.content = named("Ra\u202Eexe.chm"), .reason = "(U+202E)"},
         {.content = "Ra\xC4.exe;1;0;0;1;1;\r\n", .reason = "neispravno kodirane"},

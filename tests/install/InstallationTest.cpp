@@ -1,9 +1,14 @@
+#include "install/Installation.h"
+
 #include "FullDisk.h"
 #include "InstallFixture.h"
+#include "core/Text.h"
 #include "install/Registration.h"
 #include "install/Rollback.h"
+#include "plan/FolderLayout.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace tarvino::test {
 namespace {
@@ -13,9 +18,51 @@ constexpr int kChanges = 90;
 // Where every write breaks off while the disk is full.
 constexpr rlim_t kFull = 64 * 1024;
 
-class InstallationTest : public InstallFixture {
+/// A release of a program, a component, a script, a help file and a new program, the old files at home and
+/// the new ones in the Update folder; beside them rows of no kind it installs. No display, so that no window
+/// of the machine counts as an open suite program. Planted links point into someone else's folder. A stand-in
+/// registration tool on PATH records each call's arguments, bracketed, as a line; it goes missing after its
+/// first call while `tool` + ".once" exists and runs while `tool` + ".hold" exists.
+class InstallationTest : public ::testing::Test {
 public:
-    InstallationTest() { put(outside.path() + QLatin1Char('/'), QStringLiteral("Sistem.dll"), "original"); }
+    InstallationTest()
+    {
+        AppState& s = inst.state;
+        QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
+        inst.platform.fakeSystem.env["WinDir"] = native(inst.root() + QStringLiteral("/Windows"));
+        IzvediDirektorije(ctx);
+        homes = {{QStringLiteral("Knjigovodstvo.exe"), s.installFolder},
+                 {QStringLiteral("Tarvino Grid.ocx"), s.installFolder},
+                 {QStringLiteral("Izmjena01.enc"), s.scriptsFolder},
+                 {QStringLiteral("Tarvino.chm"), s.helpFolder},
+                 {QStringLiteral("Novi.exe"), s.installFolder}};
+        int rows = 0;
+        const auto plan = [&](const QString& name) {
+            s.plan.at(rows, 0) = Cell(name);
+            s.plan.at(rows++, 6) = Cell(std::int64_t(1));
+        };
+        for (const auto& [name, home] : homes) {
+            if (name != QStringLiteral("Novi.exe"))
+                put(home, name, "old " + name.toUtf8());
+            put(s.updateFolder, name, "new " + name.toUtf8());
+            plan(name);
+        }
+        // Kinds are told apart case-sensitively: "EXE" is no program; an empty name is no file.
+        put(s.updateFolder, QStringLiteral("VELIKA.EXE"), "capitals");
+        plan(QStringLiteral("VELIKA.EXE"));
+        plan(QString());
+        put(s.installFolder, kManifestFile, "installed manifest");
+        put(s.updateFolder, kManifestFile, "new manifest");
+        put(inst.root() + QStringLiteral("/bin/"), QStringLiteral("RegSvr32.exe"),
+            "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\" >> \"$0.calls\"; done\n"
+            "echo >> \"$0.calls\"\nwhile [ -f \"$0.hold\" ]; do sleep 0.01; done\n"
+            "if [ -f \"$0.once\" ]; then rm \"$0\"; fi\n");
+        QFile::setPermissions(tool, QFile::ReadOwner | QFile::ExeOwner);
+        hooks.pripremiVerzijaTXT = [](Context&) { return true; };
+        put(outside.path() + QLatin1Char('/'), QStringLiteral("Sistem.dll"), "original");
+    }
+
+    AppState& state() { return inst.state; }
     /// Runs the installation; a kill or an ended program counts as not installed.
     bool run()
     {
@@ -42,9 +89,32 @@ public:
         fullDisk.emplace(kFull);
     }
 
-    /// Someone else's folder, where planted links point.
+    /// Whether every item at home is its file of that age (a new item absent when old), whole.
+    bool all(const QByteArray& age)
+    {
+        return std::all_of(homes.begin(), homes.end(), [&](const auto& item) {
+            const auto now = get(item.second, item.first);
+            return age == "old" && item.first == QStringLiteral("Novi.exe")
+                       ? !now
+                       : now == age + ' ' + item.first.toUtf8();
+        });
+    }
+    bool manifestIsNew() { return get(state().installFolder, kManifestFile) == QByteArray("new manifest"); }
+    QStringList toolCalls() const
+    {
+        return QString::fromUtf8(get(tool, QStringLiteral(".calls")).value_or(QByteArray()))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    ScopedEnv noDisplay{"DISPLAY", std::nullopt};
+    TestInstallation inst;
+    Context& ctx = inst.ctx;
+    std::vector<std::pair<QString, QString>> homes;
+    InstallationHooks hooks;
+    const QString tool = inst.root() + QStringLiteral("/bin/RegSvr32.exe");
     QTemporaryDir outside;
     std::optional<FullDisk> fullDisk;
+    ScopedEnv toolOnPath{"PATH", inst.root().toUtf8() + "/bin:" + qgetenv("PATH")};
 };
 
 /// Something in one installation's way.
@@ -59,6 +129,7 @@ struct Case {
 // clang-format off
 const Case kCases[] = {
     {.name = "ProgramInUseAndFreed", .arrange = [](auto& t) { t.inUse(Answer::Yes); }, .installed = true},
+    {.name = "ProgramInUseAnsweredNo", .arrange = [](auto& t) { t.inUse(Answer::No); }},
     // The retried move says the program is gone: it is still no new item to copy over the old one.
     {.name = "ProgramInUseThenSaidAbsent",
      .arrange = [](auto& t) { t.inUse(Answer::Yes, platform::Outcome::absent(2, {})); }},
