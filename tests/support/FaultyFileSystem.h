@@ -71,10 +71,7 @@ public:
     {
         return alive(), freeBytes ? freeBytes : m_real.freeSpace(folder);
     }
-    platform::LockAttempt lockFile(const std::string& path) override
-    {
-        return alive(), m_real.lockFile(path);
-    }
+    platform::LockAttempt lockFile(const std::string& path) override { return m_real.lockFile(path); }
 
 private:
     struct Fault {
