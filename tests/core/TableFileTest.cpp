@@ -54,9 +54,10 @@ TEST(TableFile, RecordsFillRowsInOrderOrAreRefusedWithTheirReason)
         EXPECT_TRUE(inst.state.currentMessage.contains(c.reason)) << inst.state.currentMessage.toStdString();
         EXPECT_TRUE(inst.journal().contains(inst.state.currentMessage) || c.reason.isEmpty());
         EXPECT_TRUE(inst.window.messages.empty());
-        if (c.reason.isEmpty())
+        if (c.reason.isEmpty()) {
             EXPECT_EQ(
                 (QStringList{m.at(0, 0).text(), m.at(0, 1).text(), m.at(1, 5).text(), m.at(2, 0).text()}),
                 (QStringList{"Računi 2.exe", " 23 ", "5", {}}));
+        }
     }
 }

@@ -154,7 +154,8 @@ const Case kCases[] = {
      .arrange = [](auto& t) { QFile::link(t.outside.path(), QDir::cleanPath(t.state().backupFolder)); }},
     {.name = "LinkedNewItem",
      .arrange = [](auto& t) {
-         QFile::link(t.outside.path() + QStringLiteral("/Sistem.dll"), t.state().installFolder + "Novi.exe");
+         QFile::link(t.outside.path() + QStringLiteral("/Sistem.dll"),
+                     t.state().installFolder + QStringLiteral("Novi.exe"));
      },
      .installed = true},
 };
@@ -171,12 +172,12 @@ TEST_P(InstallationCase, InstallsOrLeavesEveryOriginalAsItWas)
     fullDisk.reset();
     EXPECT_TRUE(all(c.installed || c.keepsNew ? "new" : "old"));
     EXPECT_EQ(manifestIsNew(), c.installed);
-    // No half-copied manifest, no record of a running installation, no file of no kind.
-    const QStringList left = {QStringLiteral("Verzije*"), kInstallationRecord, QStringLiteral("VELIKA*")};
     // The tool gets the component's full path as one argument and is waited for.
     const QString component = state().installFolder + QStringLiteral("Tarvino Grid.ocx");
     EXPECT_TRUE(!c.installed || toolCalls() == QStringList({QStringLiteral("[%1][/u][/s]").arg(component),
                                                             QStringLiteral("[%1][/s]").arg(component)}));
+    // No half-copied manifest, no record of a running installation, no file of no kind.
+    const QStringList left = {QStringLiteral("Verzije*"), kInstallationRecord, QStringLiteral("VELIKA*")};
     EXPECT_EQ(QDir(state().installFolder).entryList(left, QDir::Files), QStringList{kManifestFile});
     EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files), QStringList{QStringLiteral("Sistem.dll")});
     EXPECT_EQ(get(outside.path() + QLatin1Char('/'), QStringLiteral("Sistem.dll")), QByteArray("original"));
