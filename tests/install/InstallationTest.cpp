@@ -28,8 +28,6 @@ public:
     InstallationTest()
     {
         AppState& s = inst.state;
-        QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
-        inst.platform.fakeSystem.env["WinDir"] = native(inst.root() + QStringLiteral("/Windows"));
         IzvediDirektorije(ctx);
         homes = {{QStringLiteral("Knjigovodstvo.exe"), s.installFolder},
                  {QStringLiteral("Tarvino Grid.ocx"), s.installFolder},
