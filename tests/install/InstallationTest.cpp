@@ -150,6 +150,11 @@ const Case kCases[] = {
      }},
     {.name = "LinkedBackupFolder",
      .arrange = [](auto& t) { QFile::link(t.outside.path(), QDir::cleanPath(t.state().backupFolder)); }},
+    {.name = "LinkedScriptsFolder",
+     .arrange = [](auto& t) {
+         QDir().rename(QDir::cleanPath(t.state().scriptsFolder), t.outside.path() + QStringLiteral("/moved"));
+         QFile::link(t.outside.path() + QStringLiteral("/moved"), QDir::cleanPath(t.state().scriptsFolder));
+     }},
     {.name = "LinkedNewItem",
      .arrange = [](auto& t) {
          QFile::link(t.outside.path() + QStringLiteral("/Sistem.dll"),
