@@ -49,31 +49,4 @@ inline std::optional<QByteArray> get(const QString& folder, const QString& name)
     return f.open(QIODevice::ReadOnly) ? std::optional(f.readAll()) : std::nullopt;
 }
 
-/// An installation with its working folders and no display, so that no window of the
-/// machine counts as an open suite program.
-class InstallFixture : public ::testing::Test {
-public:
-    InstallFixture()
-    {
-        QDir().mkpath(inst.root() + QStringLiteral("/Windows/Help"));
-        inst.platform.fakeSystem.env["WinDir"] = native(inst.root() + QStringLiteral("/Windows"));
-        IzvediDirektorije(ctx);
-        QDir().mkpath(inst.state.scriptsFolder);
-    }
-
-    AppState& state() { return inst.state; }
-    void plan(const QString& name)
-    {
-        state().plan.at(m_rows, 0) = Cell(name);
-        state().plan.at(m_rows++, 6) = Cell(std::int64_t(1));
-    }
-
-    ScopedEnv noDisplay{"DISPLAY", std::nullopt};
-    TestInstallation inst;
-    Context& ctx = inst.ctx;
-
-private:
-    int m_rows = 0;
-};
-
 } // namespace tarvino::test

@@ -22,8 +22,6 @@ public:
             onSleep(m_slept);
     }
 
-    /// Moves time forward as if the program had been busy.
-    void advance(std::chrono::milliseconds duration) { m_elapsed += duration; }
     /// Sets the time of day (and date); the monotonic clock is not affected.
     void setTime(platform::LocalTime time)
     {

@@ -24,7 +24,7 @@ Outcome FaultyFileSystem::change(FileOp op, const std::string& path, const std::
 {
     alive();
     ++m_changes;
-    if (m_changes == m_abandonChange) {
+    if (m_changes == m_failChange && m_abandon) {
         m_abandoned = true;
         if (op == FileOp::Copy) {
             std::string bytes;
@@ -35,7 +35,7 @@ Outcome FaultyFileSystem::change(FileOp op, const std::string& path, const std::
         throw Abandoned{};
     }
     if (m_changes == m_failChange)
-        return m_changeFailure;
+        return Outcome::failed(5, "Input/output error.");
     const Outcome* failure = injected(op, path, other);
     return failure ? *failure : real();
 }

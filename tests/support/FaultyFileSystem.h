@@ -33,19 +33,16 @@ public:
     void clearFaults()
     {
         m_faults.clear();
-        m_failChange = m_abandonChange = 0;
+        m_failChange = 0;
         m_abandoned = false;
     }
-    /// Fails the `index`-th change to the disk, counted from 1 over every kind of change.
-    void failChange(int index, Outcome outcome = Outcome::failed(5, "Input/output error."))
+    /// Fails the `index`-th change to the disk, counted from 1 over every kind of change; with `abandon`
+    /// that change and everything after it throw `Abandoned`, and a copy leaves half its file.
+    void failChange(int index, bool abandon = false)
     {
         m_failChange = index;
-        m_changeFailure = std::move(outcome);
+        m_abandon = abandon;
     }
-    /// The `index`-th change and everything after it throw `Abandoned`; a copy leaves half its file.
-    void abandonAtChange(int index) { m_abandonChange = index; }
-    /// Changes to the disk made or tried so far.
-    int changes() const { return m_changes; }
     /// What `freeSpace` reports instead of the volume's real free space.
     std::optional<std::uint64_t> freeBytes;
 
@@ -74,10 +71,7 @@ public:
     {
         return alive(), freeBytes ? freeBytes : m_real.freeSpace(folder);
     }
-    platform::LockAttempt lockFile(const std::string& path) override
-    {
-        return alive(), m_real.lockFile(path);
-    }
+    platform::LockAttempt lockFile(const std::string& path) override { return m_real.lockFile(path); }
 
 private:
     struct Fault {
@@ -102,9 +96,8 @@ private:
     mutable std::vector<Fault> m_faults;
     int m_changes = 0;
     int m_failChange = 0;
-    int m_abandonChange = 0;
+    bool m_abandon = false;
     bool m_abandoned = false;
-    Outcome m_changeFailure;
 };
 
 } // namespace tarvino::test
