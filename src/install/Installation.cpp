@@ -173,6 +173,11 @@ bool installComponent(Context& ctx, const QString& name)
 {
     const QString& home = ctx.state.installFolder;
     announce(ctx, QStringLiteral("Deregistracija komponente: ") + name, false, true);
+    // Killed before the component reaches the backup folder, it would stay at home unregistered.
+    if (const platform::Outcome written = note(ctx, kUnregisteredMark + name); !written) {
+        stepFailed(ctx, QStringLiteral("Desila se greška u deregistraciji komponente: "), name, written);
+        return false;
+    }
     if (!Deregistriraj(ctx, home, name)) {
         registrationFailed(ctx, QStringLiteral("Desila se greška u deregistraciji komponente: "), name);
         return false;

@@ -147,6 +147,13 @@ bool recoverInterruptedInstallation(Context& ctx)
                                    fromNative(deleted.description));
         }
     }
+    // A component killed on its way into the backup folder is still at home, unregistered.
+    for (const QString& line : recorded) {
+        const QString name = line.mid(1);
+        if (line.startsWith(kUnregisteredMark) && !files.fileExists(native(s.backupFolder + name)) &&
+            files.fileExists(native(s.installFolder + name)) && !Registriraj(ctx, s.installFolder, name))
+            restored = false;
+    }
     // Kept while anything failed: the backup folder must not be emptied before it is all home.
     if (restored)
         restored = static_cast<bool>(files.deleteFile(record, true));

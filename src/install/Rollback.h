@@ -14,8 +14,11 @@ namespace tarvino {
 bool PokušajVratitiSveNaPočetak(Context& ctx);
 
 /// Beside the installed programs while an installation runs: one line per item
-/// whose installed file it has moved into the backup folder or found absent.
+/// whose installed file it has moved into the backup folder or found absent, and one
+/// line, the name behind `kUnregisteredMark`, per component it is about to unregister.
 inline const QString kInstallationRecord = QStringLiteral("UpdateUToku.txt");
+/// No file name holds it.
+inline const QChar kUnregisteredMark = QLatin1Char('*');
 
 /// Puts back what an installation that never ended (its record is still there)
 /// had moved into the backup folder, as the rollback does, removes what it had
