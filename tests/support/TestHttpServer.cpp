@@ -7,16 +7,6 @@
 
 namespace tarvino::test {
 
-TestHttpServer::TestHttpServer()
-{
-    listen(QHostAddress::LocalHost, 0);
-}
-
-QString TestHttpServer::hostAndPort() const
-{
-    return QStringLiteral("127.0.0.1:") + QString::number(serverPort());
-}
-
 void TestHttpServer::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
@@ -42,10 +32,8 @@ void TestHttpServer::answer(QSslSocket* socket, const Answer& answer)
 {
     if (answer.stall && answer.sendOnly < 0)
         return;
-    const QByteArray reason = answer.status == 200   ? "OK"
-                              : answer.status == 404 ? "Not Found"
-                                                     : "Server Error";
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(answer.status) + (answer.status == 200 ? " OK\r\n" : " Error\r\n");
     if (!answer.withoutLength)
         head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     socket->write(head + "Connection: close\r\n\r\n");

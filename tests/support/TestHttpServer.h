@@ -11,13 +11,11 @@ class QSslSocket;
 
 namespace tarvino::test {
 
-/// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not: no length,
-/// more than it said, a stall, a trickle, a cut. It runs on the test's own thread:
-/// whoever waits in an event loop (the fetch itself) serves it. Every answer closes
-/// its connection; `close()` refuses new ones.
+/// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not. It runs on the
+/// test's own thread: whoever waits in an event loop (the fetch itself) serves it. Every answer
+/// closes its connection; `close()` refuses new ones.
 class TestHttpServer final : public QTcpServer {
 public:
-    /// How a path is answered.
     struct Answer {
         int status = 200;
         QByteArray body;
@@ -29,8 +27,7 @@ public:
         bool withoutLength = false;
     };
 
-    TestHttpServer();
-
+    TestHttpServer() { listen(QHostAddress::LocalHost, 0); }
     /// From now on every connection is served over TLS with this identity.
     void enableTls(const QSslCertificate& certificate, const QSslKey& key)
     {
@@ -38,7 +35,7 @@ public:
         m_key = key;
     }
     /// "127.0.0.1:port", the form the update-server settings take.
-    QString hostAndPort() const;
+    QString hostAndPort() const { return QStringLiteral("127.0.0.1:") + QString::number(serverPort()); }
     void serve(const QString& path, const QByteArray& body) { answers[path] = {.body = body}; }
 
     /// By decoded path (beginning with "/"); any other path gets 404.
