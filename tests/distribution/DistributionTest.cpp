@@ -40,20 +40,6 @@ struct Site : ServedInstallation {
 
 } // namespace
 
-TEST(Distribution, FolderChecksStopBeforeAnythingIsFetched)
-{
-    Site site({"Racuni.exe"});
-    // An empty box is no folder, not the root of the drive.
-    for (const QString& folder : {QString(), site.inst.root() + u"/Nema"_s}) {
-        site.inst.state.sources.folders[DistributionFolderBox] = folder;
-        EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
-    }
-    site.inst.state.sources.folders[DistributionFolderBox] = site.folder();
-    site.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Dist");
-    EXPECT_THROW(DownloadNaLokaciju(site.inst.ctx, false), ProgramEnded);
-    EXPECT_TRUE(site.server.requests.isEmpty());
-}
-
 // Fetched again: an archive changed, missing or of the wrong size; help, script and control rows
 // follow what was fetched before them. A server archive that no longer matches its own manifest
 // is reported, and the other rows go on.
@@ -79,13 +65,22 @@ TEST(Distribution, OnlyChangedWrongSizedOrMissingArchivesAreFetchedAgain)
         site.inst.window.messageTexts().value(0).startsWith(u"Veličina presnimljene datoteke Plata.7z"_s));
 }
 
-// A workstation that never checked has no Update folder for its journal yet. No to the first question
-// copies nothing; a fetch failing midway, then the manifest failing to copy, each fail the run and leave
-// the old manifests; the next run completes.
-TEST(Distribution, FailedRunsLeaveTheOldManifestsAndTheNextRunCompletes)
+// A workstation that never checked has no Update folder for its journal yet. An empty box is no
+// folder (not the root of the drive), and a missing folder is not made; No to the first question
+// copies nothing. A fetch failing midway, then the manifest failing to copy, each fail the run and
+// leave the old manifests; the next run completes.
+TEST(Distribution, RefusedAndFailedRunsLeaveTheOldManifestsAndTheNextRunCompletes)
 {
     Site site({"Računi.exe", "B.exe", "C.exe", "D.exe"});
     QDir(site.update({})).removeRecursively();
+    for (const QString& folder : {QString(), site.inst.root() + u"/Nema"_s}) {
+        site.inst.state.sources.folders[DistributionFolderBox] = folder;
+        EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
+    }
+    site.inst.state.sources.folders[DistributionFolderBox] = site.folder();
+    site.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Dist");
+    EXPECT_THROW(DownloadNaLokaciju(site.inst.ctx, false), ProgramEnded);
+    EXPECT_TRUE(site.server.requests.isEmpty() && !QDir(site.inst.root()).exists(u"Nema"_s));
     site.inst.window.answer({Answer::No});
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
     EXPECT_TRUE(site.fetched().isEmpty() && !QFile::exists(site.folder() + u"Verzije.txt"_s));

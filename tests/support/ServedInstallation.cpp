@@ -54,10 +54,8 @@ ServedInstallation::ServedInstallation(bool tls)
     const TestCertificates& certificates = TestCertificates::instance();
     EXPECT_TRUE(!tls || certificates.ok()) << certificates.error().toStdString();
     AppState& s = inst.state;
-    for (TestHttpServer* each : {&server, &secondary}) {
-        if (tls)
-            each->enableTls(certificates.serverCertificate, certificates.serverKey);
-    }
+    for (TestHttpServer* each : {&server, &secondary})
+        each->enableTls(tls ? certificates.serverCertificate : QSslCertificate(), certificates.serverKey);
     s.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
     s.sources.primaryServer = server.hostAndPort();
     s.sources.secondaryServer = secondary.hostAndPort();

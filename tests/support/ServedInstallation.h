@@ -11,14 +11,14 @@ namespace tarvino::test {
 /// "->path" stores a link to that path.
 QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members);
 
-/// One row of a release: its manifest line and the file it publishes.
+/// One row of a release: its manifest line and the file it publishes; sizes given only where the
+/// manifest lies.
 struct Row {
     QString name;
     QByteArray content = "program";
     int major = 23;
     int minor = 0;
     int revision = 0;
-    /// What the manifest says of the sizes, when it does not tell the truth.
     std::optional<qint64> packedSize = {};
     std::optional<qint64> unpackedSize = {};
     bool planned = true;
@@ -26,13 +26,11 @@ struct Row {
     QByteArray packed = {};
 };
 
-/// Manifest lines of these rows.
 QByteArray manifest(const std::vector<Row>& rows);
 
-/// An installation whose update sources are two servers on 127.0.0.1 (the first one
-/// selected) and a network folder; the release is published on the first server and in
-/// the folder. With `tls` the servers speak https only and the component fetches, else
-/// http only and the transfer control.
+/// An installation whose sources are two servers on 127.0.0.1 (the first one selected) and a network
+/// folder holding the release as the first server does. With `tls` the servers speak https only and
+/// the component fetches, else http and the transfer control.
 struct ServedInstallation {
     explicit ServedInstallation(bool tls = false);
 

@@ -28,7 +28,7 @@ public:
     };
 
     TestHttpServer() { listen(QHostAddress::LocalHost, 0); }
-    /// From now on every connection is served over TLS with this identity.
+    /// From now on every connection is served over TLS with this identity (none: plain HTTP).
     void enableTls(const QSslCertificate& certificate, const QSslKey& key)
     {
         m_certificate = certificate;
