@@ -1,7 +1,6 @@
 #include "FullDisk.h"
 #include "ServedInstallation.h"
 #include "TestCertificates.h"
-#include "core/Text.h"
 #include "plan/FolderLayout.h"
 #include "transfer/FileFetcher.h"
 #include "transfer/InternetFetch.h"
@@ -123,39 +122,6 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     }
 }
 
-// Nothing but the planned file (the first member) leaves an archive: not the fetched manifest, the
-// journal, another row's file or a link.
-TEST(Unpacking, HostileArchivesGiveOnlyThePlannedFile)
-{
-    struct Case {
-        QList<std::pair<QString, QByteArray>> members;
-        QByteArray unpacked = {}; // what the planned file holds afterwards, none if it must not exist
-        bool refused = false;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {.members = {{u"Novi.exe"_s, "program"}, {u"Verzije.txt"_s, "forged"}, {u"Update.log"_s, "forged"},
-                     {u"Drugi.exe"_s, "forged"}}, .unpacked = "program"},
-        {.members = {{u"Novi.exe"_s, "->/etc/hostname"}}},
-        {.members = {{u"UPDATE.LOG"_s, "forged"}}, .refused = true},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        const QString& name = c.members[0].first;
-        SCOPED_TRACE(name.toStdString());
-        ServedInstallation r;
-        r.inst.write(u"Update/Verzije.txt"_s, "fetched");
-        r.inst.write(u"Update/Drugi.exe"_s, "other row");
-        r.inst.write(u"Update/"_s + packedName(name), sevenZip(c.members));
-
-        EXPECT_EQ(Unzipaj(r.inst.ctx, name), !c.refused);
-        EXPECT_EQ(r.updated(u"Verzije.txt"_s) + r.updated(u"Drugi.exe"_s), "fetchedother row");
-        EXPECT_FALSE(r.inst.journal().join(QString()).contains(u"forged"_s));
-        EXPECT_EQ(r.inst.platform.files().fileExists(native(r.update(name))), !c.unpacked.isEmpty());
-        EXPECT_TRUE(c.unpacked.isEmpty() || r.updated(name) == c.unpacked);
-    }
-}
-
 // Each row fetches the plan from one source over a manifest left by the check: only a complete run
 // takes the source's manifest; a run stopped by a missing or wrong-sized file leaves the rows after it.
 TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTheRun)
@@ -192,6 +158,22 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
          .ok = true, .fetched = u"Racuni.7z Knjizenje.7z Pomoć.7z Izmjena.7z Grid.7z Upute.7z"_s},
         {.what = "nothing planned", .rows = {unplanned("Računi.enc")}},
         {.what = "nothing planned, network", .network = true, .rows = {unplanned("Računi.enc")}},
+        // Nothing but its planned file leaves an archive: not a forged manifest, journal or other
+        // row's file, nor a link; and no row may take the journal's name.
+        {.what = "archive holding more than its file",
+         .rows = {{.name = u"Računi.exe"_s},
+                  {.name = u"Novi.exe"_s,
+                   .packed = sevenZip({{u"Novi.exe"_s, "program"}, {u"Verzije.txt"_s, "forged"},
+                                       {u"Update.log"_s, "forged"}, {u"Računi.exe"_s, "forged"}})}},
+         .ok = true, .fetched = u"Racuni.7z Novi.7z"_s},
+        {.what = "archive holding a link",
+         .rows = {{.name = u"Računi.exe"_s},
+                  {.name = u"Novi.exe"_s, .packed = sevenZip({{u"Novi.exe"_s, "->/etc/hostname"}})}},
+         .fetched = u"Racuni.7z Novi.7z"_s, .unpacked = {true, false}},
+        {.what = "row named as the journal",
+         .rows = {{.name = u"Računi.exe"_s},
+                  {.name = u"UPDATE.LOG"_s, .packed = sevenZip({{u"UPDATE.LOG"_s, "forged"}})}},
+         .fetched = u"Racuni.7z UPDATE.7z"_s, .unpacked = {true, false}},
         // 7-Zip's output is removed: the file never appears, and the waits for it end.
         {.what = "damaged archive",
          .rows = {{.name = u"Računi.exe"_s}, {.name = u"Plaće.exe"_s, .packed = damaged}},
@@ -239,6 +221,7 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
             EXPECT_EQ(QFile::exists(r.update(r.rows[i].name)), unpacked) << i;
             EXPECT_TRUE(!c.ok || !r.rows[i].planned || r.updated(r.rows[i].name) == r.rows[i].content) << i;
         }
+        EXPECT_FALSE(r.inst.journal().join(QString()).contains(u"forged"_s));
         EXPECT_EQ(r.updated(u"Verzije.txt"_s),
                   c.ok && c.network ? manifest(r.rows) : "manifest of the check");
     }
