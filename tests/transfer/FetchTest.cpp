@@ -211,6 +211,7 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
         r.publish();
         r.inst.write(u"Update/Verzije.txt"_s, "manifest of the check");
         r.inst.write(u"Update/Racuni.7z"_s, "left from an earlier run");
+        r.inst.write(u"Update/Plaće.exe"_s, "left from an earlier run");
         c.arrange(r);
 
         EXPECT_EQ((c.network ? SnimitiSaMrežneLokacije : SnimitiSaInterneta)(r.inst.ctx), c.ok);

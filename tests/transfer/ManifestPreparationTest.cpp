@@ -63,6 +63,8 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
          .arrange = [](W& ws) { ws.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Update"); }},
         {.what = "installed manifest missing", .fails = true,
          .arrange = [](W& ws) { QFile::remove(ws.inst.path(kManifest)); }},
+        {.what = "installed manifest unreadable", .fails = true,
+         .arrange = [](W& ws) { ws.inst.write(kManifest, "Racuni.exe;23;1\r\n"); }},
         // Stored empty by the component, the manifest is no release.
         {.what = "internet manifest empty, https", .tls = true, .fails = true,
          .arrange = [](W& ws) { ws.put(kManifest, {}); }},
