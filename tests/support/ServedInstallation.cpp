@@ -54,8 +54,10 @@ ServedInstallation::ServedInstallation(bool tls)
     const TestCertificates& certificates = TestCertificates::instance();
     EXPECT_TRUE(!tls || certificates.ok()) << certificates.error().toStdString();
     AppState& s = inst.state;
-    for (TestHttpServer* each : {&server, &secondary})
-        each->enableTls(tls ? certificates.serverCertificate : QSslCertificate(), certificates.serverKey);
+    for (TestHttpServer* each : {&server, &secondary}) {
+        each->certificate = tls ? certificates.serverCertificate : QSslCertificate();
+        each->key = certificates.serverKey;
+    }
     s.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
     s.sources.primaryServer = server.hostAndPort();
     s.sources.secondaryServer = secondary.hostAndPort();

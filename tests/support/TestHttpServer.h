@@ -7,8 +7,6 @@
 #include <QTcpServer>
 #include <chrono>
 
-class QSslSocket;
-
 namespace tarvino::test {
 
 /// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not. It runs on the
@@ -28,16 +26,13 @@ public:
     };
 
     TestHttpServer() { listen(QHostAddress::LocalHost, 0); }
-    /// From now on every connection is served over TLS with this identity (none: plain HTTP).
-    void enableTls(const QSslCertificate& certificate, const QSslKey& key)
-    {
-        m_certificate = certificate;
-        m_key = key;
-    }
     /// "127.0.0.1:port", the form the update-server settings take.
     QString hostAndPort() const { return QStringLiteral("127.0.0.1:") + QString::number(serverPort()); }
     void serve(const QString& path, const QByteArray& body) { answers[path] = {.body = body}; }
 
+    /// With a certificate, connections from then on are served over TLS with it and its key.
+    QSslCertificate certificate;
+    QSslKey key;
     /// By decoded path (beginning with "/"); any other path gets 404.
     QHash<QString, Answer> answers;
     /// The body goes in pieces of this size, each after the previous one left and this pause.
@@ -48,12 +43,6 @@ public:
 
 protected:
     void incomingConnection(qintptr descriptor) override;
-
-private:
-    void answer(QSslSocket* socket, const Answer& answer);
-
-    QSslCertificate m_certificate;
-    QSslKey m_key;
 };
 
 } // namespace tarvino::test
