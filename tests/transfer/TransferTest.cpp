@@ -113,9 +113,9 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     };
     // clang-format on
     for (bool chilkat : {true, false}) {
-        for (size_t i = 0; i < std::size(cases); ++i) {
-            const Case& c = cases[i];
-            SCOPED_TRACE(testing::Message() << (chilkat ? "component, row " : "transfer control, row ") << i);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << (chilkat ? "component, row " : "transfer control, row ") << &c - cases);
             ServedInstallation site(chilkat);
             site.inst.write(QStringLiteral("Update/Racuni.7z"), "old");
             site.server.answers[site.url(QStringLiteral("Racuni.7z"))] = c.answer;
@@ -253,22 +253,21 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
         const char* what;
         int source = PrimaryServer; // of the channel checked
         bool tls = false;
-        bool firstCheck = false;                // no Update folder yet
         std::optional<QByteArray> support = {}; // published, and not installed
         bool fails = false;
-        QStringList fetched = {};
         std::function<void(W&)> arrange = [](W&) {};
     };
     // clang-format off
     const Case cases[] = {
-        {.what = "internet", .firstCheck = true, .support = "new", .fetched = {kSupport, kManifest}},
+        // The first check makes the Update folder.
+        {.what = "internet", .support = "new", .arrange = [](W& ws) { QDir(ws.update({})).removeRecursively(); }},
         // The transfer control stores nothing from an empty reply; the check goes on without it.
-        {.what = "internet, support program empty", .support = "", .fetched = {kSupport, kManifest}},
+        {.what = "internet, support program empty", .support = ""},
         {.what = "network", .source = NetworkFolder, .support = "new"},
         // The network folder is the Update folder: its manifest is the source, not an old copy to delete.
         {.what = "network is the Update folder", .source = NetworkFolder,
          .arrange = [](W& ws) { ws.regularFolder() = ws.update({}); }},
-        {.what = "trial from the network", .arrange = [](W& ws) {
+        {.what = "trial from the network", .source = NetworkFolder, .arrange = [](W& ws) {
              ws.inst.state.trialRun = true;
              ws.inst.state.sources.trialOption = NetworkFolder;
              ws.inst.state.sources.folders[TrialFolderBox] = std::exchange(ws.regularFolder(), {});
@@ -301,8 +300,6 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
             ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
         ws.server.requests.clear();
         ws.inst.state.sources.regularOption = c.source;
-        if (c.firstCheck)
-            QDir(ws.update({})).removeRecursively();
         if (c.support) {
             QFile::remove(ws.inst.path(kSupport));
             ws.put(kSupport, *c.support);
@@ -311,7 +308,8 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
 
         EXPECT_EQ(PripremiVerzijaTXT(ws.inst.ctx), !c.fails);
         if (!c.fails || c.source == NetworkFolder)
-            EXPECT_EQ(ws.server.requests.replaceInStrings(ws.url({}), QString()), c.fetched);
+            EXPECT_EQ(ws.server.requests.replaceInStrings(ws.url({}), QString()),
+                      (c.source == NetworkFolder ? QStringList() : QStringList{kSupport, kManifest}));
         EXPECT_EQ(ws.inst.window.messages.empty(), !c.fails);
         // A failed check leaves the earlier manifest or none, never one an update could take for the release.
         EXPECT_TRUE(c.fails ? QByteArrayList({"", "earlier"}).contains(ws.updated(kManifest))
@@ -320,22 +318,18 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
     }
 }
 
-// The check button keeps the channel; a selected source is saved where other workstations read it and
-// leaves the trial channel; neither starts while another operation runs.
-TEST(CheckCommand, CheckButtonKeepsTheChannelSourceSelectionSavesAndBothWaitTheirTurn)
+// A selected source leaves the trial channel and is saved where other workstations read it; neither
+// button starts a check while another operation runs.
+TEST(CheckCommand, SourceSelectionLeavesTheTrialChannelAndSavesAndBothWaitTheirTurn)
 {
     Workstation ws;
-    ws.server.serve(ws.url(QStringLiteral("Probna/Verzije.txt")), kNew);
-    ws.inst.state.sources.regularOption = SecondaryServer;
     ws.inst.state.trialRun = true;
-    cmdVerzija_Click(ws.inst.ctx);
-    EXPECT_TRUE(ws.updated(kManifest) == kNew && ws.inst.state.trialRun);
-    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder) && !ws.inst.state.trialRun);
-    EXPECT_EQ(ws.inst.settings->read(QStringLiteral("Settings"), QStringLiteral("UpdateLok23N")),
-              QStringLiteral("1"));
-    ws.server.requests.clear();
+    EXPECT_TRUE(optLokacija_Click(ws.inst.ctx, NetworkFolder));
+    EXPECT_TRUE(!ws.inst.state.trialRun && ws.updated(kManifest) == kNew);
+    EXPECT_EQ(ws.inst.settings->read(u"Settings"_s, u"UpdateLok23N"_s), u"1"_s);
+    QFile::remove(ws.update(kManifest));
     ws.inst.state.operationRunning = true;
     cmdVerzija_Click(ws.inst.ctx);
     EXPECT_FALSE(optLokacija_Click(ws.inst.ctx, PrimaryServer));
-    EXPECT_TRUE(ws.inst.state.sources.regularOption == NetworkFolder && ws.server.requests.isEmpty());
+    EXPECT_TRUE(ws.inst.state.sources.regularOption == NetworkFolder && !QFile::exists(ws.update(kManifest)));
 }
