@@ -85,15 +85,12 @@ void ServedInstallation::put(const QString& name, const QByteArray& bytes)
 
 void ServedInstallation::publish()
 {
-    inst.state.totalPackedSize = 0;
-    for (int i = 0; i < int(rows.size()); ++i) {
-        Row& r = rows[i];
+    for (Row& r : rows) {
         if (r.packed.isEmpty())
             r.packed = QStringList{u"chm"_s, u"enc"_s, u"ocx"_s}.contains(extensionOf(r.name))
                            ? r.content
                            : sevenZip({{r.name, r.content}});
         put(packedName(r.name), r.packed);
-        inst.state.totalPackedSize += r.planned ? r.packed.size() : 0;
     }
     put(QStringLiteral("Verzije.txt"), manifest(rows));
     // The plan as the check makes it of this manifest.

@@ -11,8 +11,7 @@ namespace tarvino::test {
 /// "->path" stores a link to that path.
 QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members);
 
-/// One row of a release: its manifest line and the file it publishes; sizes given only where the
-/// manifest lies.
+/// One row of a release: its manifest line and the file it publishes (sizes only where they lie).
 struct Row {
     QString name;
     QByteArray content = "program";
@@ -28,9 +27,8 @@ struct Row {
 
 QByteArray manifest(const std::vector<Row>& rows);
 
-/// An installation whose sources are two servers on 127.0.0.1 (the first one selected) and a network
-/// folder holding the release as the first server does. With `tls` the servers speak https only and
-/// the component fetches, else http and the transfer control.
+/// An installation whose sources are two servers on 127.0.0.1 (the first selected) and a network folder
+/// holding what the first holds; with `tls` https and the component fetches, else http and the control.
 struct ServedInstallation {
     explicit ServedInstallation(bool tls = false);
 

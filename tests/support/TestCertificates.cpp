@@ -21,13 +21,11 @@ TestCertificates::TestCertificates()
         QStringLiteral("req -x509 ") + ec +
             QStringLiteral("-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
                            "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"),
-        QStringLiteral("req -new ") + ec +
+        QStringLiteral("req -x509 -CA ca.pem -CAkey ca.key ") + ec +
             QStringLiteral(
-                "-keyout server.key -out server.csr -subj /CN=127.0.0.1 -addext "
+                "-keyout server.key -out server.pem -days 2 -subj /CN=127.0.0.1 -addext "
                 "subjectAltName=IP:127.0.0.1,DNS:localhost -addext basicConstraints=CA:FALSE -addext "
                 "keyUsage=critical,digitalSignature -addext extendedKeyUsage=serverAuth"),
-        QStringLiteral("x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem "
-                       "-days 2 -copy_extensions copy"),
     };
     for (const QString& command : commands) {
         QProcess openssl;
@@ -40,10 +38,9 @@ TestCertificates::TestCertificates()
             m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") +
                       QString::fromLocal8Bit(openssl.readAll());
     }
-    QFile certificate(serverCertificatePath);
     QFile key(serverKeyPath);
-    if (m_error.isEmpty() && certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
-        serverCertificate = QSslCertificate(certificate.readAll(), QSsl::Pem);
+    if (m_error.isEmpty() && key.open(QIODevice::ReadOnly)) {
+        serverCertificate = QSslCertificate::fromPath(serverCertificatePath).value(0);
         serverKey = QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem);
     }
     if (m_error.isEmpty() && !ok())

@@ -9,9 +9,8 @@
 
 namespace tarvino::test {
 
-/// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not. It runs on the
-/// test's own thread: whoever waits in an event loop (the fetch itself) serves it. Every answer
-/// closes its connection; `close()` refuses new ones.
+/// An HTTP/1.1 server on 127.0.0.1 that misbehaves as nginx will not, served by whoever waits in an
+/// event loop on the test's thread (the fetch itself). Every answer closes its connection.
 class TestHttpServer final : public QTcpServer {
 public:
     struct Answer {
