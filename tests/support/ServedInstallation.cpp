@@ -61,7 +61,6 @@ ServedInstallation::ServedInstallation(bool tls)
     s.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
     s.sources.primaryServer = server.hostAndPort();
     s.sources.secondaryServer = secondary.hostAndPort();
-    s.sources.regularOption = PrimaryServer;
     s.sources.useChilkat = tls;
     s.sources.extraAuthorities = tls ? certificates.authorityPath : QString();
     s.sources.folders[RegularFolderBox] = network();

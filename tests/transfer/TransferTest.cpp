@@ -2,12 +2,10 @@
 #include "ServedInstallation.h"
 #include "TestCertificates.h"
 #include "app/Commands.h"
-#include "plan/FolderLayout.h"
 #include "transfer/FileFetcher.h"
 #include "transfer/InternetFetch.h"
 #include "transfer/ManifestPreparation.h"
 #include "transfer/NetworkFetch.h"
-#include "transfer/Unpacking.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,11 +35,6 @@ struct Workstation : ServedInstallation {
     QString& regularFolder() { return inst.state.sources.folders[RegularFolderBox]; }
 };
 
-bool fetch(ServedInstallation& site, const QString& name)
-{
-    return DownFile(site.inst.ctx, name, site.update({}), kLargestRemoteSupportBytes);
-}
-
 } // namespace
 
 // Every row fetches an odd name over a longer old file, and an empty body. The other channel
@@ -60,6 +53,9 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForBy
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.tls << c.trial << c.option);
         ServedInstallation site(c.tls);
+        const auto fetch = [&site](const QString& name) {
+            return DownFile(site.inst.ctx, name, site.update({}), kLargestRemoteSupportBytes);
+        };
         const int other = c.option == PrimaryServer ? SecondaryServer : PrimaryServer;
         site.inst.state.trialRun = c.trial;
         site.inst.state.sources.regularOption = c.trial ? other : c.option;
@@ -70,16 +66,16 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForBy
         answering.serve(folder + QStringLiteral("prazan.txt"), {});
         site.inst.write(QStringLiteral("Update/") + odd, QByteArray(1000, 'o'));
         site.inst.state.sources.extraAuthorities.clear();
-        EXPECT_TRUE(fetch(site, odd) != c.tls && answering.requests.isEmpty() == c.tls);
+        EXPECT_TRUE(fetch(odd) != c.tls && answering.requests.isEmpty() == c.tls);
         site.inst.state.sources.extraAuthorities = TestCertificates::instance().authorityPath;
         answering.requests.clear();
 
-        EXPECT_TRUE(fetch(site, odd));
+        EXPECT_TRUE(fetch(odd));
         EXPECT_EQ(site.updated(odd), QByteArray("x"));
         // Sent encoded: '#' would end the path and "%20" would arrive as a blank.
         EXPECT_EQ(site.server.requests + site.secondary.requests, QStringList{folder + odd});
         // An empty body: the component stores an empty file, the transfer control has nothing to store.
-        EXPECT_EQ(fetch(site, QStringLiteral("prazan.txt")), c.tls);
+        EXPECT_EQ(fetch(QStringLiteral("prazan.txt")), c.tls);
         EXPECT_EQ(QDir(site.update({}), {}, QDir::NoSort, QDir::Files).count(), c.tls ? 3 : 2);
     }
 }
