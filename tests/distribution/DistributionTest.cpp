@@ -29,49 +29,20 @@ struct Site : ServedInstallation {
     QString folder() const { return inst.path(u"Dist"_s) + separator(); }
     QByteArray read(const QString& name) const { return inst.read(u"Dist/"_s + name); }
     QByteArray manifests() const { return read(u"Verzije.txt"_s) + read(u"VerzijeU.txt"_s); }
-    /// The first distribution into the empty folder asks first, in an unattended run too.
-    void distributeFirst()
-    {
-        inst.window.answer({Answer::Yes});
-        ASSERT_TRUE(DownloadNaLokaciju(inst.ctx, false));
-        server.requests.clear();
-    }
 };
 
 } // namespace
 
-// Fetched again: an archive changed, missing or of the wrong size; help, script and control rows
-// follow what was fetched before them. A server archive that no longer matches its own manifest
-// is reported, and the other rows go on.
-TEST(Distribution, OnlyChangedWrongSizedOrMissingArchivesAreFetchedAgain)
+// A workstation that never checked has no Update folder for its journal yet. An empty box is no
+// folder (not the root of the drive) and a missing folder is not made; No to the first question
+// copies nothing, Yes the whole release. A fetch failing midway, then the manifest failing to copy,
+// fail the run and leave the old manifests. The run that completes fetches only what changed, went
+// missing or has the wrong size; help, script and control rows follow what was fetched before them;
+// a server archive that no longer matches its own manifest is reported and the other rows go on.
+TEST(Distribution, RefusedOrFailedRunsKeepTheOldManifestsAndARunFetchesOnlyWhatChanged)
 {
     Site site({"Pomoc1.chm", "Skripta1.enc", "Računi.exe", "Pomoc2.chm", "Skripta2.enc", "Grid1.ocx",
                "Tabela.ocx", "TarvinoIzmjBaza23.dll", "Skripta3.enc", "Grid2.ocx", "Plata.exe", "Kasa.exe"});
-    site.distributeFirst();
-    site.rows[2].revision = 1;        // Računi.exe
-    site.rows[6].unpackedSize = 1001; // Tabela.ocx
-    site.rows[7].minor = 2;           // TarvinoIzmjBaza23.dll
-    site.rows[10].packed.chop(1);     // Plata.exe
-    site.rows[10].packedSize = site.rows[10].packed.size() + 1;
-    site.publish();
-    QFile::remove(site.folder() + u"Plata.7z"_s);
-    ASSERT_TRUE(QFile(site.folder() + u"Kasa.7z"_s).resize(3));
-
-    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, true));
-    EXPECT_EQ(site.fetched(), u"Racuni.7z Pomoc2.7z Tabela.7z TarvinoIzmjBaza23.7z Skripta3.7z Grid2.7z "
-                              "Plata.7z Kasa.7z"_s);
-    EXPECT_EQ(site.read(u"Kasa.7z"_s), site.rows[11].packed);
-    EXPECT_TRUE(
-        site.inst.window.messageTexts().value(0).startsWith(u"Veličina presnimljene datoteke Plata.7z"_s));
-}
-
-// A workstation that never checked has no Update folder for its journal yet. An empty box is no
-// folder (not the root of the drive), and a missing folder is not made; No to the first question
-// copies nothing. A fetch failing midway, then the manifest failing to copy, each fail the run and
-// leave the old manifests; the next run completes.
-TEST(Distribution, RefusedAndFailedRunsLeaveTheOldManifestsAndTheNextRunCompletes)
-{
-    Site site({"Računi.exe", "B.exe", "C.exe", "D.exe"});
     QDir(site.update({})).removeRecursively();
     for (const QString& folder : {QString(), site.inst.root() + u"/Nema"_s}) {
         site.inst.state.sources.folders[DistributionFolderBox] = folder;
@@ -81,30 +52,40 @@ TEST(Distribution, RefusedAndFailedRunsLeaveTheOldManifestsAndTheNextRunComplete
     site.inst.platform.faultyFiles.fail(FileOp::CreateFolder, "Dist");
     EXPECT_THROW(DownloadNaLokaciju(site.inst.ctx, false), ProgramEnded);
     EXPECT_TRUE(site.server.requests.isEmpty() && !QDir(site.inst.root()).exists(u"Nema"_s));
-    site.inst.window.answer({Answer::No});
+    site.inst.window.answer({Answer::No, Answer::Yes});
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
     EXPECT_TRUE(site.fetched().isEmpty() && !QFile::exists(site.folder() + u"Verzije.txt"_s));
-    site.distributeFirst();
+    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
     for (const Row& r : site.rows)
         EXPECT_EQ(site.read(packedName(r.name)), r.packed) << r.name.toStdString();
-    const QByteArray oldManifests = manifest(site.rows) + "VerzijeU 1\r\n";
-    EXPECT_EQ(site.manifests(), oldManifests);
+    const QByteArray oldManifest = manifest(site.rows);
+    EXPECT_EQ(site.manifests(), oldManifest + "VerzijeU 1\r\n");
 
-    site.rows[1].major = site.rows[2].major = 24;
+    site.rows[2].revision = 1;        // Računi.exe
+    site.rows[6].unpackedSize = 1001; // Tabela.ocx
+    site.rows[7].minor = 2;           // TarvinoIzmjBaza23.dll
+    site.rows[10].packed.chop(1);     // Plata.exe
+    site.rows[10].packedSize = site.rows[10].packed.size() + 1;
     site.publish();
     site.put(u"VerzijeU.txt"_s, "VerzijeU 2\r\n");
-    site.server.answers[site.url(u"C.7z"_s)] = {.status = 404};
+    QFile::remove(site.folder() + u"Plata.7z"_s);
+    ASSERT_TRUE(QFile(site.folder() + u"Kasa.7z"_s).resize(3));
+    site.server.answers[site.url(u"Tabela.7z"_s)] = {.status = 404};
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
-    EXPECT_EQ(site.fetched(), u"B.7z C.7z"_s);
-    EXPECT_EQ(site.manifests(), oldManifests);
+    EXPECT_EQ(site.manifests(), oldManifest + "VerzijeU 1\r\n");
     site.publish();
     site.inst.platform.faultyFiles.fail(FileOp::Copy, "Verzije.txt");
     EXPECT_FALSE(DownloadNaLokaciju(site.inst.ctx, false));
-    EXPECT_EQ(site.read(u"Verzije.txt"_s) + "VerzijeU 1\r\n", oldManifests);
+    EXPECT_EQ(site.read(u"Verzije.txt"_s), oldManifest);
 
     site.server.requests.clear();
-    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, false));
-    EXPECT_EQ(site.fetched(), u"B.7z C.7z"_s);
-    EXPECT_EQ(site.manifests() + site.read(u"C.7z"_s),
-              manifest(site.rows) + "VerzijeU 2\r\n" + site.rows[2].packed);
+    site.inst.window.messages.clear();
+    EXPECT_TRUE(DownloadNaLokaciju(site.inst.ctx, true));
+    // Kasa.7z came back with an earlier run.
+    EXPECT_EQ(site.fetched(),
+              u"Racuni.7z Pomoc2.7z Tabela.7z TarvinoIzmjBaza23.7z Skripta3.7z Grid2.7z Plata.7z"_s);
+    EXPECT_EQ(site.manifests() + site.read(u"Kasa.7z"_s),
+              manifest(site.rows) + "VerzijeU 2\r\n" + site.rows[11].packed);
+    EXPECT_TRUE(
+        site.inst.window.messageTexts().value(0).startsWith(u"Veličina presnimljene datoteke Plata.7z"_s));
 }
