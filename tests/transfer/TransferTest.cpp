@@ -153,20 +153,18 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
     QByteArray damaged = sevenZip({{u"Plaće.exe"_s, noise}});
     for (int i = 1000; i < 1100; ++i)
         damaged[i] = static_cast<char>(damaged[i] ^ 0xff);
-    const auto unplanned = [](const char* name) {
-        return Row{.name = QString::fromUtf8(name), .planned = false};
-    };
+    const auto unplanned = [](const QString& name) { return Row{.name = name, .planned = false}; };
     // clang-format off
     const Case cases[] = {
         // Help, scripts and controls are published as they are; "Upute.CHM" is an archive.
         {.what = "planned rows with gaps",
-         .rows = {unplanned("Stari.chm"), {.name = u"Računi.exe"_s}, unplanned("Stari.exe"),
-                  unplanned("Stari.dll"), {.name = u"Knjiženje.dll"_s, .content = "library"},
+         .rows = {unplanned(u"Stari.chm"_s), {.name = u"Računi.exe"_s}, unplanned(u"Stari.exe"_s),
+                  unplanned(u"Stari.dll"_s), {.name = u"Knjiženje.dll"_s, .content = "library"},
                   {.name = u"Pomoć.chm"_s, .content = "help"}, {.name = u"Izmjena.enc"_s, .content = "sql"},
                   {.name = u"Grid.ocx"_s, .content = "grid"}, {.name = u"Upute.CHM"_s, .content = "7z"}},
          .ok = true, .fetched = u"Racuni.7z Knjizenje.7z Pomoć.7z Izmjena.7z Grid.7z Upute.7z"_s},
-        {.what = "nothing planned", .rows = {unplanned("Računi.enc")}},
-        {.what = "nothing planned, network", .network = true, .rows = {unplanned("Računi.enc")}},
+        {.what = "nothing planned", .rows = {unplanned(u"Računi.enc"_s)}},
+        {.what = "nothing planned, network", .network = true, .rows = {unplanned(u"Računi.enc"_s)}},
         // Nothing but its planned file leaves an archive: not a forged manifest, journal or other
         // row's file, nor a link; and no row may take the journal's name.
         {.what = "archive holding more than its file",
