@@ -25,8 +25,7 @@ TEST(Distribution, RefusedOrFailedRunsKeepTheOldManifestsAndARunFetchesOnlyWhatC
     const auto read = [&site](const QString& name) { return site.inst.read(u"Dist/"_s + name); };
     const auto manifests = [&read] { return read(u"Verzije.txt"_s) + read(u"VerzijeU.txt"_s); };
     QDir().mkpath(folder);
-    // Typed without its separator.
-    site.inst.state.sources.folders[DistributionFolderBox] = folder.chopped(1);
+    site.inst.state.sources.folders[DistributionFolderBox] = folder.chopped(1); // as typed, no separator
     site.put(u"VerzijeU.txt"_s, "VerzijeU 1\r\n");
     site.put(u"TeamViewerQS.exe"_s, "support program");
     for (const char* name :
