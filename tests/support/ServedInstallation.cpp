@@ -20,8 +20,8 @@ namespace tarvino::test {
 QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members)
 {
     QTemporaryDir work;
-    QStringList arguments = {QStringLiteral("a"), QStringLiteral("-mx=1"), QStringLiteral("-snl"),
-                             QStringLiteral("archive.7z")};
+    QStringList arguments = {QStringLiteral("a"), QStringLiteral("-bd"), QStringLiteral("-mx=1"),
+                             QStringLiteral("-snl"), QStringLiteral("archive.7z")};
     for (const auto& [name, content] : members) {
         QFile file(work.filePath(name));
         EXPECT_TRUE(content.startsWith("->") ? QFile::link(QString::fromUtf8(content.mid(2)), file.fileName())
