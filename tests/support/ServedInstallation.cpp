@@ -1,28 +1,21 @@
 #include "ServedInstallation.h"
 
 #include "TestCertificates.h"
+#include "core/TableFile.h"
 #include "core/Text.h"
 #include "plan/FolderLayout.h"
+#include "plan/ManifestRow.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace tarvino::test {
-
-QByteArray noise(qsizetype size)
-{
-    QRandomGenerator random(7);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& b : bytes)
-        b = static_cast<char>(random.generate() & 0xff);
-    return bytes;
-}
 
 QByteArray sevenZip(const QList<std::pair<QString, QByteArray>>& members)
 {
@@ -47,8 +40,7 @@ QByteArray manifest(const std::vector<Row>& rows)
 {
     QString text;
     for (const Row& r : rows)
-        text += QStringLiteral("%1;%2;%3;%4;%5;%6;\r\n")
-                    .arg(r.name)
+        text += u"%1;%2;%3;%4;%5;%6;\r\n"_s.arg(r.name)
                     .arg(r.major)
                     .arg(r.minor)
                     .arg(r.revision)
@@ -61,15 +53,14 @@ ServedInstallation::ServedInstallation(bool tls)
 {
     const TestCertificates& certificates = TestCertificates::instance();
     EXPECT_TRUE(!tls || certificates.ok()) << certificates.error().toStdString();
-    for (TestHttpServer* s : {&server, &secondary}) {
-        if (tls)
-            s->enableTls(certificates.serverCertificate, certificates.serverKey);
-    }
     AppState& s = inst.state;
+    for (TestHttpServer* each : {&server, &secondary}) {
+        each->certificate = tls ? certificates.serverCertificate : QSslCertificate();
+        each->key = certificates.serverKey;
+    }
     s.updateFolder = inst.folder() + QStringLiteral("Update") + separator();
     s.sources.primaryServer = server.hostAndPort();
     s.sources.secondaryServer = secondary.hostAndPort();
-    s.sources.regularOption = PrimaryServer;
     s.sources.useChilkat = tls;
     s.sources.extraAuthorities = tls ? certificates.authorityPath : QString();
     s.sources.folders[RegularFolderBox] = network();
@@ -93,24 +84,23 @@ void ServedInstallation::put(const QString& name, const QByteArray& bytes)
 
 void ServedInstallation::publish()
 {
-    Matrix& plan = inst.state.plan;
-    inst.state.totalPackedSize = 0;
-    for (int i = 0; i < int(rows.size()); ++i) {
-        Row& r = rows[i];
-        const QString ext = extensionOf(r.name);
-        const bool copyOnly =
-            ext == QLatin1String("chm") || ext == QLatin1String("enc") || ext == QLatin1String("ocx");
+    for (Row& r : rows) {
         if (r.packed.isEmpty())
-            r.packed = copyOnly ? r.content : sevenZip({{r.name, r.content}});
+            r.packed = QStringList{u"chm"_s, u"enc"_s, u"ocx"_s}.contains(extensionOf(r.name))
+                           ? r.content
+                           : sevenZip({{r.name, r.content}});
         put(packedName(r.name), r.packed);
-        plan.at(i, 0) = Cell(r.name);
-        plan.at(i, 1) = Cell(QString::number(r.major));
-        plan.at(i, 4) = Cell(QString::number(r.packedSize.value_or(r.packed.size())));
-        plan.at(i, 5) = Cell(QString::number(r.unpackedSize.value_or(r.content.size())));
-        plan.at(i, 6) = Cell(std::int64_t{r.planned ? 1 : 0});
-        inst.state.totalPackedSize += r.planned ? r.packed.size() : 0;
     }
     put(QStringLiteral("Verzije.txt"), manifest(rows));
+    // The plan as the check makes it of this manifest.
+    EXPECT_TRUE(UčitajUMatricu(inst.ctx, inst.state.plan, network() + u"Verzije.txt"_s));
+    for (int i = 0; i < int(rows.size()); ++i)
+        markPlanned(inst.state.plan, i, rows[i].planned);
+}
+
+QString ServedInstallation::fetched() const
+{
+    return QStringList(server.requests).filter(u".7z"_s).replaceInStrings(url({}), QString()).join(u' ');
 }
 
 } // namespace tarvino::test

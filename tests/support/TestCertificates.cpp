@@ -13,44 +13,34 @@ const TestCertificates& TestCertificates::instance()
 
 TestCertificates::TestCertificates()
 {
-    const auto run = [this](const QString& command) {
+    authorityPath = m_dir.filePath(QStringLiteral("ca.pem"));
+    serverCertificatePath = m_dir.filePath(QStringLiteral("server.pem"));
+    serverKeyPath = m_dir.filePath(QStringLiteral("server.key"));
+    const QString ec = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
+    const QString commands[] = {
+        QStringLiteral("req -x509 ") + ec +
+            QStringLiteral("-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
+                           "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"),
+        QStringLiteral("req -x509 -CA ca.pem -CAkey ca.key ") + ec +
+            QStringLiteral(
+                "-keyout server.key -out server.pem -days 2 -subj /CN=127.0.0.1 -addext "
+                "subjectAltName=IP:127.0.0.1,DNS:localhost -addext basicConstraints=CA:FALSE -addext "
+                "keyUsage=critical,digitalSignature -addext extendedKeyUsage=serverAuth"),
+    };
+    for (const QString& command : commands) {
         QProcess openssl;
         openssl.setWorkingDirectory(m_dir.path());
         openssl.setProcessChannelMode(QProcess::MergedChannels);
         // No argument holds a blank.
         openssl.start(QStringLiteral("openssl"), command.split(QLatin1Char(' ')));
-        const bool done = openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
-                          openssl.exitCode() == 0;
-        if (!done)
+        if (m_error.isEmpty() && (!openssl.waitForFinished(60000) ||
+                                  openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0))
             m_error = QStringLiteral("openssl ") + command + QStringLiteral(": ") +
                       QString::fromLocal8Bit(openssl.readAll());
-        return done;
-    };
-    authorityPath = m_dir.filePath(QStringLiteral("ca.pem"));
-    serverCertificatePath = m_dir.filePath(QStringLiteral("server.pem"));
-    serverKeyPath = m_dir.filePath(QStringLiteral("server.key"));
-    QFile extensions(m_dir.filePath(QStringLiteral("server.ext")));
-    const bool written =
-        extensions.open(QIODevice::WriteOnly) &&
-        extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                         "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n") > 0;
-    extensions.close();
-    const QString ec = QStringLiteral(" -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ");
-    const bool made =
-        written &&
-        run(QStringLiteral("req -x509") + ec +
-            QStringLiteral(
-                "-keyout ca.key -out ca.pem -days 2 -subj /CN=Tarvino-Test-CA -addext "
-                "basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign")) &&
-        run(QStringLiteral("req -new") + ec +
-            QStringLiteral("-keyout server.key -out server.csr -subj /CN=127.0.0.1")) &&
-        run(QStringLiteral(
-            "x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 "
-            "-extfile server.ext"));
-    QFile certificate(serverCertificatePath);
+    }
     QFile key(serverKeyPath);
-    if (made && certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
-        serverCertificate = QSslCertificate(certificate.readAll(), QSsl::Pem);
+    if (m_error.isEmpty() && key.open(QIODevice::ReadOnly)) {
+        serverCertificate = QSslCertificate::fromPath(serverCertificatePath).value(0);
         serverKey = QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem);
     }
     if (m_error.isEmpty() && !ok())

@@ -13,7 +13,6 @@ public:
     static const TestCertificates& instance();
 
     bool ok() const { return m_error.isEmpty() && !serverCertificate.isNull() && !serverKey.isNull(); }
-    /// What went wrong when not ok().
     QString error() const { return m_error; }
 
     QString authorityPath;         // PEM of the authority

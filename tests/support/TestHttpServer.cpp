@@ -7,16 +7,6 @@
 
 namespace tarvino::test {
 
-TestHttpServer::TestHttpServer()
-{
-    listen(QHostAddress::LocalHost, 0);
-}
-
-QString TestHttpServer::hostAndPort() const
-{
-    return QStringLiteral("127.0.0.1:") + QString::number(serverPort());
-}
-
 void TestHttpServer::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
@@ -29,42 +19,36 @@ void TestHttpServer::incomingConnection(qintptr descriptor)
         if (complete || !request->contains("\r\n\r\n"))
             return;
         requests << QUrl::fromPercentEncoding(request->left(request->indexOf("\r\n")).split(' ').value(1));
-        answer(socket, answers.value(requests.last(), {.status = 404, .body = "Not Found\n"}));
+        const Answer answer = answers.value(requests.last(), {.status = 404, .body = "Not Found\n"});
+        if (answer.stall && answer.sendOnly < 0)
+            return;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) +
+                          (answer.status == 200 ? " OK\r\n" : " Error\r\n");
+        if (!answer.withoutLength)
+            head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        socket->write(head + "Connection: close\r\n\r\n");
+        // The rest goes a piece at a time, each once the previous one has left.
+        auto* pacer = new QTimer(socket);
+        QByteArray rest = answer.body.left(answer.sendOnly < 0 ? answer.body.size() : answer.sendOnly);
+        connect(pacer, &QTimer::timeout, socket, [this, socket, pacer, rest, stall = answer.stall]() mutable {
+            if (socket->bytesToWrite() > 0)
+                return;
+            if (rest.isEmpty()) {
+                pacer->stop();
+                if (!stall)
+                    socket->disconnectFromHost();
+                return;
+            }
+            socket->write(rest.left(chunkSize));
+            rest.remove(0, chunkSize);
+        });
+        pacer->start(chunkPause);
     });
-    if (!m_certificate.isNull()) {
-        socket->setLocalCertificate(m_certificate);
-        socket->setPrivateKey(m_key);
+    if (!certificate.isNull()) {
+        socket->setLocalCertificate(certificate);
+        socket->setPrivateKey(key);
         socket->startServerEncryption();
     }
-}
-
-void TestHttpServer::answer(QSslSocket* socket, const Answer& answer)
-{
-    if (answer.stall && answer.sendOnly < 0)
-        return;
-    const QByteArray reason = answer.status == 200   ? "OK"
-                              : answer.status == 404 ? "Not Found"
-                                                     : "Server Error";
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason + "\r\n";
-    if (!answer.withoutLength)
-        head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-    socket->write(head + "Connection: close\r\n\r\n");
-    // The rest goes a piece at a time, each once the previous one has left.
-    auto* pacer = new QTimer(socket);
-    QByteArray rest = answer.body.left(answer.sendOnly < 0 ? answer.body.size() : answer.sendOnly);
-    connect(pacer, &QTimer::timeout, socket, [this, socket, pacer, rest, stall = answer.stall]() mutable {
-        if (socket->bytesToWrite() > 0)
-            return;
-        if (rest.isEmpty()) {
-            pacer->stop();
-            if (!stall)
-                socket->disconnectFromHost();
-            return;
-        }
-        socket->write(rest.left(chunkSize));
-        rest.remove(0, chunkSize);
-    });
-    pacer->start(chunkPause);
 }
 
 } // namespace tarvino::test

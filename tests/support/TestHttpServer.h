@@ -7,17 +7,12 @@
 #include <QTcpServer>
 #include <chrono>
 
-class QSslSocket;
-
 namespace tarvino::test {
 
-/// An HTTP/1.1 server on 127.0.0.1 that can also misbehave as nginx will not: no length,
-/// more than it said, a stall, a trickle, a cut. It runs on the test's own thread:
-/// whoever waits in an event loop (the fetch itself) serves it. Every answer closes
-/// its connection; `close()` refuses new ones.
+/// An HTTP/1.1 server on 127.0.0.1 that misbehaves as nginx will not, served by whoever waits in an
+/// event loop on the test's thread (the fetch itself). Every answer closes its connection.
 class TestHttpServer final : public QTcpServer {
 public:
-    /// How a path is answered.
     struct Answer {
         int status = 200;
         QByteArray body;
@@ -29,18 +24,14 @@ public:
         bool withoutLength = false;
     };
 
-    TestHttpServer();
-
-    /// From now on every connection is served over TLS with this identity.
-    void enableTls(const QSslCertificate& certificate, const QSslKey& key)
-    {
-        m_certificate = certificate;
-        m_key = key;
-    }
+    TestHttpServer() { listen(QHostAddress::LocalHost, 0); }
     /// "127.0.0.1:port", the form the update-server settings take.
-    QString hostAndPort() const;
+    QString hostAndPort() const { return QStringLiteral("127.0.0.1:") + QString::number(serverPort()); }
     void serve(const QString& path, const QByteArray& body) { answers[path] = {.body = body}; }
 
+    /// With a certificate, connections from then on are served over TLS with it and its key.
+    QSslCertificate certificate;
+    QSslKey key;
     /// By decoded path (beginning with "/"); any other path gets 404.
     QHash<QString, Answer> answers;
     /// The body goes in pieces of this size, each after the previous one left and this pause.
@@ -51,12 +42,6 @@ public:
 
 protected:
     void incomingConnection(qintptr descriptor) override;
-
-private:
-    void answer(QSslSocket* socket, const Answer& answer);
-
-    QSslCertificate m_certificate;
-    QSslKey m_key;
 };
 
 } // namespace tarvino::test
