@@ -36,7 +36,12 @@ public:
         ADD_FAILURE() << "Unexpected question: " << text.toStdString();
         return Answer::No;
     }
-    void setStatus(Panel panel, const QString& text) override { panels[panel] = text; }
+    void setStatus(Panel panel, const QString& text) override
+    {
+        panels[panel] = text;
+        if (onStatus)
+            onStatus(panel, text);
+    }
     QString status(Panel panel) const override { return panels.value(panel); }
     void setActionPane(const QString&) override {}
     void setErrorPane(const QString& text) override { errorPane = text; }
@@ -91,6 +96,7 @@ public:
     /// Answers every question instead of the script.
     std::function<Answer(const QString& text)> onQuestion;
     std::function<void()> onProcessEvents;
+    std::function<void(Panel panel, const QString& text)> onStatus;
 };
 
 } // namespace tarvino::test
