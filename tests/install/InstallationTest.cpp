@@ -2,27 +2,21 @@
 
 #include "FullDisk.h"
 #include "InstallFixture.h"
-#include "core/Text.h"
 #include "install/Registration.h"
 #include "install/Rollback.h"
-#include "plan/FolderLayout.h"
 
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace tarvino::test {
 namespace {
 
 // Changes to the disk of one whole installation: the tables over them run past the last.
 constexpr int kChanges = 91;
-// Where every write breaks off while the disk is full.
 constexpr rlim_t kFull = 64 * 1024;
 
-/// A release of a program, a component, a script, a help file and a new program, the old files at home and
-/// the new ones in the Update folder; beside them rows of no kind it installs. No display, so that no window
-/// of the machine counts as an open suite program. Planted links point into someone else's folder. A stand-in
-/// registration tool on PATH records each call's arguments, bracketed, as a line; it goes missing after its
-/// first call while `tool` + ".once" exists and runs while `tool` + ".hold" exists.
+/// A release of every kind, old files at home, new ones in the Update folder, rows of no kind beside them;
+/// no display, so no window counts as an open suite program. The registration tool on PATH records each
+/// call's arguments as a line, is gone after one call while ".once" exists and runs while ".hold" exists.
 class InstallationTest : public ::testing::Test {
 public:
     InstallationTest()
@@ -61,7 +55,6 @@ public:
     }
 
     AppState& state() { return inst.state; }
-    /// Runs the installation; a kill or an ended program counts as not installed.
     bool run()
     {
         try {
@@ -80,7 +73,6 @@ public:
             inst.platform.faultyFiles.fail(FileOp::Move, "Knjigovodstvo.exe", 1, *retried);
         inst.window.answer({answer});
     }
-    /// Puts a new file four times the size a write can reach into the Update folder, then fills the disk.
     void fillDisk(const QString& name)
     {
         put(state().updateFolder, name, QByteArray(4 * kFull, 'n'));
@@ -115,7 +107,6 @@ public:
     ScopedEnv toolOnPath{"PATH", inst.root().toUtf8() + "/bin:" + qgetenv("PATH")};
 };
 
-/// Something in one installation's way.
 struct Case {
     const char* name;
     std::function<void(InstallationTest&)> arrange;
@@ -150,11 +141,6 @@ const Case kCases[] = {
      }},
     {.name = "LinkedBackupFolder",
      .arrange = [](auto& t) { QFile::link(t.outside.path(), QDir::cleanPath(t.state().backupFolder)); }},
-    {.name = "LinkedScriptsFolder",
-     .arrange = [](auto& t) {
-         QDir().rename(QDir::cleanPath(t.state().scriptsFolder), t.outside.path() + QStringLiteral("/moved"));
-         QFile::link(t.outside.path() + QStringLiteral("/moved"), QDir::cleanPath(t.state().scriptsFolder));
-     }},
     {.name = "LinkedNewItem",
      .arrange = [](auto& t) {
          QFile::link(t.outside.path() + QStringLiteral("/Sistem.dll"),

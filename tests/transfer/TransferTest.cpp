@@ -21,14 +21,12 @@ namespace {
 
 const QString kManifest = QStringLiteral("Verzije.txt");
 const QString kSupport = QStringLiteral("TeamViewerQS.exe");
-const QByteArray kInstalled = "Racuni.exe;23;1;4;100;200;\r\n";
 const QByteArray kNew = "Racuni.exe;23;1;5;110;210;\r\n";
 
-// One program and the remote-support program installed; a newer release published.
 struct Workstation : ServedInstallation {
     explicit Workstation(bool tls = false) : ServedInstallation(tls)
     {
-        inst.write(kManifest, kInstalled);
+        inst.write(kManifest, "Racuni.exe;23;1;4;100;200;\r\n");
         inst.write(kSupport, "support");
         put(kManifest, kNew);
     }
@@ -37,9 +35,8 @@ struct Workstation : ServedInstallation {
 
 } // namespace
 
-// Every row fetches an odd name over a longer old file, and an empty body. The other channel
-// names the other server; a network folder is reached through the secondary server. Over https
-// the server must show a certificate of the authority the setting names, on top of the system's.
+// An odd name fetched over a longer old file. The other channel names the other server, a network folder the
+// secondary; over https the server must show a certificate of the authority the setting names.
 TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForByte)
 {
     struct Case {
@@ -53,9 +50,6 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForBy
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.tls << c.trial << c.option);
         ServedInstallation site(c.tls);
-        const auto fetch = [&site](const QString& name) {
-            return DownFile(site.inst.ctx, name, site.update({}), kLargestRemoteSupportBytes);
-        };
         const int other = c.option == PrimaryServer ? SecondaryServer : PrimaryServer;
         site.inst.state.trialRun = c.trial;
         site.inst.state.sources.regularOption = c.trial ? other : c.option;
@@ -63,20 +57,16 @@ TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForBy
         TestHttpServer& answering = c.option == PrimaryServer ? site.server : site.secondary;
         const QString folder = site.url(QLatin1String(c.trial ? "Probna/" : ""));
         answering.serve(folder + odd, "x");
-        answering.serve(folder + QStringLiteral("prazan.txt"), {});
         site.inst.write(QStringLiteral("Update/") + odd, QByteArray(1000, 'o'));
-        site.inst.state.sources.extraAuthorities.clear();
-        EXPECT_TRUE(fetch(odd) != c.tls && answering.requests.isEmpty() == c.tls);
-        site.inst.state.sources.extraAuthorities = TestCertificates::instance().authorityPath;
-        answering.requests.clear();
-
-        EXPECT_TRUE(fetch(odd));
+        for (const QString& authority : {QString(), TestCertificates::instance().authorityPath}) {
+            site.inst.state.sources.extraAuthorities = authority;
+            answering.requests.clear();
+            EXPECT_EQ(DownFile(site.inst.ctx, odd, site.update({}), kLargestRemoteSupportBytes),
+                      !c.tls || !authority.isEmpty());
+        }
         EXPECT_EQ(site.updated(odd), QByteArray("x"));
         // Sent encoded: '#' would end the path and "%20" would arrive as a blank.
         EXPECT_EQ(site.server.requests + site.secondary.requests, QStringList{folder + odd});
-        // An empty body: the component stores an empty file, the transfer control has nothing to store.
-        EXPECT_EQ(fetch(QStringLiteral("prazan.txt")), c.tls);
-        EXPECT_EQ(QDir(site.update({}), {}, QDir::NoSort, QDir::Files).count(), c.tls ? 3 : 2);
     }
 }
 
@@ -93,11 +83,9 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     // clang-format off
     const Case cases[] = {
         {.answer = {.status = 404}},
-        // Silent from the start, silent after a few bytes, cut off.
         {.answer = {.stall = true}},
         {.answer = {.body = big, .sendOnly = 10, .stall = true}},
         {.answer = {.body = big, .sendOnly = 40 * 1024}},
-        // More than the manifest says, with and without a length; no length to know the end by; a trickle.
         {.answer = {.body = longer}, .largest = 1000},
         {.answer = {.body = longer, .withoutLength = true}, .largest = 1000},
         {.answer = {.body = longer, .withoutLength = true}},
@@ -131,8 +119,7 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     }
 }
 
-// Each row fetches the plan from one source over a manifest left by the check: only a complete run
-// takes the source's manifest; a run stopped by a missing or wrong-sized file leaves the rows after it.
+// Only a complete run takes the source's manifest; a missing or wrong file stops it, leaving the later rows.
 TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTheRun)
 {
     using S = ServedInstallation;
@@ -249,7 +236,6 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
     };
     // clang-format off
     const Case cases[] = {
-        // The first check makes the Update folder.
         {.what = "internet", .support = "new", .arrange = [](W& ws) { QDir(ws.update({})).removeRecursively(); }},
         // The transfer control stores nothing from an empty reply; the check goes on without it.
         {.what = "internet, support program empty", .support = ""},
@@ -300,7 +286,6 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
         if (!c.fails || c.source == NetworkFolder)
             EXPECT_EQ(ws.server.requests.replaceInStrings(ws.url({}), QString()),
                       (c.source == NetworkFolder ? QStringList() : QStringList{kSupport, kManifest}));
-        EXPECT_EQ(ws.inst.window.messages.empty(), !c.fails);
         // A failed check leaves the earlier manifest or none, never one an update could take for the release.
         EXPECT_TRUE(c.fails ? QByteArrayList({"", "earlier"}).contains(ws.updated(kManifest))
                             : ws.updated(kManifest) == kNew);
@@ -308,8 +293,7 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
     }
 }
 
-// A selected source leaves the trial channel and is saved where other workstations read it; neither
-// button starts a check while another operation runs.
+// A selected source is saved where other workstations read it; no check starts while another operation runs.
 TEST(CheckCommand, SourceSelectionLeavesTheTrialChannelAndSavesAndBothWaitTheirTurn)
 {
     Workstation ws;
