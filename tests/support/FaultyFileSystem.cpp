@@ -7,10 +7,8 @@ using platform::Outcome;
 const Outcome* FaultyFileSystem::injected(FileOp op, const std::string& path, const std::string& other) const
 {
     for (Fault& fault : m_faults) {
-        if (fault.op != op)
-            continue;
-        if (path.find(fault.pathPart) == std::string::npos &&
-            (other.empty() || other.find(fault.pathPart) == std::string::npos))
+        if (fault.op != op || (path.find(fault.pathPart) == std::string::npos &&
+                               other.find(fault.pathPart) == std::string::npos))
             continue;
         ++fault.seen;
         if (fault.occurrence == 0 || fault.seen == fault.occurrence)
@@ -38,13 +36,6 @@ Outcome FaultyFileSystem::change(FileOp op, const std::string& path, const std::
         return Outcome::failed(5, "Input/output error.");
     const Outcome* failure = injected(op, path, other);
     return failure ? *failure : real();
-}
-
-Outcome FaultyFileSystem::readFile(const std::string& path, std::string& bytes) const
-{
-    alive();
-    const Outcome* failure = injected(FileOp::Read, path);
-    return failure ? *failure : m_real.readFile(path, bytes);
 }
 
 Outcome FaultyFileSystem::appendToFile(const std::string& path, const std::string& bytes, bool* opened)

@@ -16,8 +16,7 @@ enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatchi
 /// Thrown by every operation from the abandoned one on: the run dies there, as a killed process would.
 struct Abandoned {};
 
-/// Wraps the real file operations and fails chosen calls: tests run as root, so
-/// permissions cannot make a move or a copy fail.
+/// Fails chosen calls of the real file operations: tests run as root, so permissions cannot make them fail.
 class FaultyFileSystem final : public platform::FileSystem {
 public:
     using Outcome = platform::Outcome;
@@ -44,7 +43,6 @@ public:
         m_failChange = index;
         m_abandon = abandon;
     }
-    /// What `freeSpace` reports instead of the volume's real free space.
     std::optional<std::uint64_t> freeBytes;
 
     bool fileExists(const std::string& path) const override { return alive(), m_real.fileExists(path); }
@@ -83,7 +81,11 @@ public:
     {
         return alive(), m_real.listFiles(folder);
     }
-    Outcome readFile(const std::string& path, std::string& bytes) const override;
+    Outcome readFile(const std::string& path, std::string& bytes) const override
+    {
+        const Outcome* failure = (alive(), injected(FileOp::Read, path));
+        return failure ? *failure : m_real.readFile(path, bytes);
+    }
     Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
     Outcome replaceFile(const std::string& from, const std::string& to) override
     {
@@ -109,7 +111,6 @@ private:
     };
 
     const Outcome* injected(FileOp op, const std::string& path, const std::string& other = {}) const;
-    /// Counts a change, then makes it unless a failure is injected. Throws once abandoned.
     Outcome change(FileOp op, const std::string& path, const std::string& other,
                    const std::function<Outcome()>& real);
     void alive() const

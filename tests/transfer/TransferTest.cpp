@@ -35,8 +35,6 @@ struct Workstation : ServedInstallation {
 
 } // namespace
 
-// An odd name fetched over a longer old file. The other channel names the other server, a network folder the
-// secondary; over https the server must show a certificate of the authority the setting names.
 TEST(FileFetcher, AddressFollowsEngineChannelAndOptionAndTheBodyArrivesByteForByte)
 {
     struct Case {
@@ -97,8 +95,7 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
     // clang-format on
     for (bool chilkat : {true, false}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message()
-                         << (chilkat ? "component, row " : "transfer control, row ") << &c - cases);
+            SCOPED_TRACE(testing::Message() << "component " << chilkat << ", row " << &c - cases);
             ServedInstallation site(chilkat);
             site.inst.write(QStringLiteral("Update/Racuni.7z"), "old");
             site.server.answers[site.url(QStringLiteral("Racuni.7z"))] = c.answer;
@@ -108,9 +105,7 @@ TEST(FileFetcher, FailedTransferStoresNothingAndKeepsTheOldFile)
             site.server.chunkPause = c.trickle ? 30ms : 0ms;
             if (c.trouble == Unreachable)
                 site.server.close();
-            std::optional<FullDisk> fullDisk;
-            if (c.trouble == DiskFull)
-                fullDisk.emplace(4096);
+            const auto fullDisk = c.trouble == DiskFull ? std::make_optional<FullDisk>(4096) : std::nullopt;
 
             EXPECT_FALSE(DownFile(site.inst.ctx, QStringLiteral("Racuni.7z"), site.update({}), c.largest));
             EXPECT_EQ(site.updated(QStringLiteral("Racuni.7z")), QByteArray("old"));
@@ -137,9 +132,7 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
     // Bytes that do not compress, so that the damage falls in the data.
     QByteArray noise(300'000, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    QByteArray damaged = sevenZip({{u"Plaće.exe"_s, noise}});
-    for (int i = 1000; i < 1100; ++i)
-        damaged[i] = static_cast<char>(damaged[i] ^ 0xff);
+    const QByteArray damaged = sevenZip({{u"Plaće.exe"_s, noise}}).replace(1000, 100, QByteArray(100, '\0'));
     const auto unplanned = [](const QString& name) { return Row{.name = name, .planned = false}; };
     // clang-format off
     const Case cases[] = {
@@ -151,7 +144,6 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
                   {.name = u"Grid.ocx"_s, .content = "grid"}, {.name = u"Upute.CHM"_s, .content = "7z"}},
          .ok = true, .fetched = u"Racuni.7z Knjizenje.7z Pomoć.7z Izmjena.7z Grid.7z Upute.7z"_s},
         {.what = "nothing planned", .rows = {unplanned(u"Računi.enc"_s)}},
-        {.what = "nothing planned, network", .network = true, .rows = {unplanned(u"Računi.enc"_s)}},
         // Nothing but its planned file leaves an archive: not a forged manifest, journal or other
         // row's file, nor a link; and no row may take the journal's name.
         {.what = "archive holding more than its file",
@@ -178,12 +170,10 @@ TEST(PlannedFetch, PlannedRowsComeFromTheirSourceAndAnyMissingOrWrongFileStopsTh
         {.what = "unpacked size wrong",
          .rows = {{.name = u"Računi.exe"_s, .unpackedSize = 8}, {.name = u"Druga.exe"_s}},
          .fetched = u"Racuni.7z Druga.7z"_s, .unpacked = {true, true}},
-        // The release moves to the trial folder; the regular one holds another that must not count.
+        // The trial folder box names the release; the regular one a folder without it.
         {.what = "trial from the network", .network = true, .ok = true, .arrange = [](S& r) {
-             const QString trial = r.inst.root() + u"/Probna/"_s;
-             ASSERT_TRUE(QDir().rename(r.network(), trial) && QDir().mkpath(r.network()));
-             r.put(u"Racuni.7z"_s, "wrong release");
-             r.inst.state.sources.folders[TrialFolderBox] = trial;
+             QString& regular = r.inst.state.sources.folders[RegularFolderBox];
+             r.inst.state.sources.folders[TrialFolderBox] = std::exchange(regular, r.inst.root() + u"/"_s);
              r.inst.state.trialRun = true;
          }},
         {.what = "packed file missing", .network = true, .unpacked = {true, false},
