@@ -280,6 +280,7 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
         EXPECT_TRUE(c.fails ? QByteArrayList({"", "earlier"}).contains(ws.updated(kManifest))
                             : ws.updated(kManifest) == kNew);
         EXPECT_EQ(ws.inst.read(kSupport), c.support.value_or("support"));
+        EXPECT_EQ(ws.inst.exists(kSupport), c.support != "");
     }
 }
 
