@@ -66,7 +66,6 @@ public:
         }
         return false;
     }
-    bool recorded() { return QFile::exists(inst.state.installFolder + kInstallationRecord); }
     /// The program is in use at its first move; the operator answers.
     void inUse(Answer answer, std::optional<platform::Outcome> retried = {})
     {
@@ -141,8 +140,11 @@ const Case kCases[] = {
          t.inst.state.plan.at(0, 5) = Cell(QStringLiteral("300000000"));
          t.inst.platform.faultyFiles.freeBytes = 300000000;
      }},
-    {.name = "LinkedBackupFolder",
-     .arrange = [](auto& t) { QFile::link(t.outside.path(), QDir::cleanPath(t.inst.state.backupFolder)); }},
+    {.name = "LinkedScriptsFolder",
+     .arrange = [](auto& t) {
+         QDir().rename(QDir::cleanPath(t.inst.state.scriptsFolder), t.outside.path() + QStringLiteral("/moved"));
+         QFile::link(t.outside.path() + QStringLiteral("/moved"), QDir::cleanPath(t.inst.state.scriptsFolder));
+     }},
     {.name = "LinkedNewItem",
      .arrange = [](auto& t) {
          QFile::link(t.outside.path() + QStringLiteral("/Sistem.dll"),
@@ -186,12 +188,12 @@ TEST_P(EveryChange, LeavesEveryOriginalAtHomeOrTheRunSucceeded)
 
     const bool installed = run();
     inst.platform.faultyFiles.clearFaults();
-    // A failure puts the originals back at once (or the new under the old manifest); a kill leaves its record.
+    // A failure puts the originals back at once (or the new under the old manifest); a kill leaves a record.
     EXPECT_TRUE(kill ||
                 (installed ? all("new") && manifestIsNew() : !manifestIsNew() && (all("old") || all("new"))));
-    const bool interrupted = recorded();
+    const bool interrupted = inst.exists(kInstallationRecord);
     EXPECT_TRUE(recoverInterruptedInstallation(ctx));
-    EXPECT_FALSE(recorded());
+    EXPECT_FALSE(inst.exists(kInstallationRecord));
     // Nor a failure nor a kill leaves the component unregistered: no unregistering is the last call.
     EXPECT_FALSE(toolCalls().join(QLatin1Char('|')).endsWith(QStringLiteral("[/u][/s]")));
     EXPECT_TRUE(interrupted       ? all("old") && !manifestIsNew()

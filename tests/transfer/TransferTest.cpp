@@ -266,10 +266,8 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
             ws.inst.write(QStringLiteral("Update/Verzije.txt"), "earlier");
         ws.server.requests.clear();
         ws.inst.state.sources.regularOption = c.source;
-        if (c.support) {
-            QFile::remove(ws.inst.path(kSupport));
+        if (c.support && QFile::remove(ws.inst.path(kSupport)))
             ws.put(kSupport, *c.support);
-        }
         c.arrange(ws);
 
         EXPECT_EQ(PripremiVerzijaTXT(ws.inst.ctx), !c.fails);
