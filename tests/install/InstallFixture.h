@@ -1,31 +1,23 @@
 #pragma once
 
-#include "TestInstallation.h"
-#include "core/Text.h"
-#include "plan/FolderLayout.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <optional>
 
 namespace tarvino::test {
 
 /// Sets an environment variable, or removes it without a value, for the object's life.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<QByteArray>& value)
-        : m_name(name),
-          m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value) : name(name)
     {
         value ? qputenv(name, *value) : qunsetenv(name);
     }
-    ~ScopedEnv() { m_previous ? qputenv(m_name, *m_previous) : qunsetenv(m_name); }
+    ~ScopedEnv() { previous ? qputenv(name, *previous) : qunsetenv(name); }
 
-private:
-    const char* m_name;
-    std::optional<QByteArray> m_previous;
+    const char* name;
+    std::optional<QByteArray> previous =
+        qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
 };
 
 /// The report designer's values go beside a settings store of the test's own.

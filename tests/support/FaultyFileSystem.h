@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <functional>
 #include <vector>
 
 namespace tarvino::test {
@@ -15,8 +16,7 @@ enum class FileOp { CreateFolder, RemoveFolder, Copy, Move, Delete, DeleteMatchi
 /// Thrown by every operation from the abandoned one on: the run dies there, as a killed process would.
 struct Abandoned {};
 
-/// Wraps the real file operations and fails chosen calls: tests run as root, so
-/// permissions cannot make a move or a copy fail.
+/// Fails chosen calls of the real file operations: tests run as root, so permissions cannot make them fail.
 class FaultyFileSystem final : public platform::FileSystem {
 public:
     using Outcome = platform::Outcome;
@@ -43,18 +43,36 @@ public:
         m_failChange = index;
         m_abandon = abandon;
     }
-    /// What `freeSpace` reports instead of the volume's real free space.
     std::optional<std::uint64_t> freeBytes;
 
     bool fileExists(const std::string& path) const override { return alive(), m_real.fileExists(path); }
     bool folderExists(const std::string& path) const override { return alive(), m_real.folderExists(path); }
     bool isLink(const std::string& path) const override { return alive(), m_real.isLink(path); }
-    Outcome createFolder(const std::string& path) override;
-    Outcome removeFolder(const std::string& path) override;
-    Outcome copyFile(const std::string& from, const std::string& to) override;
-    Outcome moveFile(const std::string& from, const std::string& to) override;
-    Outcome deleteFile(const std::string& path, bool force) override;
-    Outcome deleteMatching(const std::string& folder, const std::string& pattern) override;
+    Outcome createFolder(const std::string& path) override
+    {
+        return change(FileOp::CreateFolder, path, {}, [&] { return m_real.createFolder(path); });
+    }
+    Outcome removeFolder(const std::string& path) override
+    {
+        return change(FileOp::RemoveFolder, path, {}, [&] { return m_real.removeFolder(path); });
+    }
+    Outcome copyFile(const std::string& from, const std::string& to) override
+    {
+        return change(FileOp::Copy, from, to, [&] { return m_real.copyFile(from, to); });
+    }
+    Outcome moveFile(const std::string& from, const std::string& to) override
+    {
+        return change(FileOp::Move, from, to, [&] { return m_real.moveFile(from, to); });
+    }
+    Outcome deleteFile(const std::string& path, bool force) override
+    {
+        return change(FileOp::Delete, path, {}, [&] { return m_real.deleteFile(path, force); });
+    }
+    Outcome deleteMatching(const std::string& folder, const std::string& pattern) override
+    {
+        return change(FileOp::DeleteMatching, folder + pattern, {},
+                      [&] { return m_real.deleteMatching(folder, pattern); });
+    }
     std::optional<std::uint64_t> fileSize(const std::string& path, Outcome* why) const override
     {
         return alive(), m_real.fileSize(path, why);
@@ -63,10 +81,20 @@ public:
     {
         return alive(), m_real.listFiles(folder);
     }
-    Outcome readFile(const std::string& path, std::string& bytes) const override;
+    Outcome readFile(const std::string& path, std::string& bytes) const override
+    {
+        const Outcome* failure = (alive(), injected(FileOp::Read, path));
+        return failure ? *failure : m_real.readFile(path, bytes);
+    }
     Outcome appendToFile(const std::string& path, const std::string& bytes, bool* opened) override;
-    Outcome replaceFile(const std::string& from, const std::string& to) override;
-    Outcome flushFile(const std::string& path) override;
+    Outcome replaceFile(const std::string& from, const std::string& to) override
+    {
+        return change(FileOp::Replace, from, to, [&] { return m_real.replaceFile(from, to); });
+    }
+    Outcome flushFile(const std::string& path) override
+    {
+        return change(FileOp::Flush, path, {}, [&] { return m_real.flushFile(path); });
+    }
     std::optional<std::uint64_t> freeSpace(const std::string& folder) const override
     {
         return alive(), freeBytes ? freeBytes : m_real.freeSpace(folder);
@@ -83,9 +111,8 @@ private:
     };
 
     const Outcome* injected(FileOp op, const std::string& path, const std::string& other = {}) const;
-    /// Counts a change, then makes it unless a failure is injected. Throws once abandoned.
-    template <class Change>
-    Outcome change(FileOp op, const std::string& path, const std::string& other, Change real);
+    Outcome change(FileOp op, const std::string& path, const std::string& other,
+                   const std::function<Outcome()>& real);
     void alive() const
     {
         if (m_abandoned)
