@@ -24,6 +24,14 @@ bool exists(Context& ctx, const QString& path)
     return ctx.files().fileExists(native(path));
 }
 
+// An empty file, as the component stores an empty reply, is no program: fetched or copied again.
+bool hasRemoteSupportProgram(Context& ctx)
+{
+    const std::optional<std::uint64_t> size =
+        ctx.files().fileSize(native(ctx.state.installFolder + kRemoteSupportProgram));
+    return size && *size > 0;
+}
+
 // Only blanks count, as the operators have always typed them; a tab is part of the text.
 QString withoutBlanks(const QString& text)
 {
@@ -55,14 +63,16 @@ bool fetchFromInternet(Context& ctx)
 {
     AppState& s = ctx.state;
 
-    if (!exists(ctx, s.installFolder + kRemoteSupportProgram)) {
+    if (!hasRemoteSupportProgram(ctx)) {
         // Remote support is a convenience: without it the check goes on.
         if (DownFile(ctx, kRemoteSupportProgram, s.installFolder, kLargestRemoteSupportBytes)) {
-            if (!exists(ctx, s.installFolder + kRemoteSupportProgram))
+            if (!hasRemoteSupportProgram(ctx)) {
+                ctx.files().deleteFile(native(s.installFolder + kRemoteSupportProgram), /*force=*/true);
                 LogirajGrešku(
                     ctx, kRemoteSupportPrefix +
                              QStringLiteral("Učitao sa interneta TeamViewerQS.exe, ali one ne postoje u ") +
                              s.installFolder);
+            }
         } else {
             s.currentMessage =
                 QStringLiteral("Nije moguće učitati TeamViewerQS.exe sa interneta! Provjerite vezu sa "
@@ -113,7 +123,7 @@ bool copyFromNetwork(Context& ctx, const QString& folder)
                         kStopping);
     }
 
-    if (!exists(ctx, s.installFolder + kRemoteSupportProgram) && exists(ctx, folder + kRemoteSupportProgram))
+    if (!hasRemoteSupportProgram(ctx) && exists(ctx, folder + kRemoteSupportProgram))
         files.copyFile(native(folder + kRemoteSupportProgram),
                        native(s.installFolder + kRemoteSupportProgram));
 

@@ -227,8 +227,9 @@ TEST(ManifestPreparation, EachSourceBringsTheManifestOrStopsTheCheck)
     // clang-format off
     const Case cases[] = {
         {.what = "internet", .support = "new", .arrange = [](W& ws) { QDir(ws.update({})).removeRecursively(); }},
-        // The transfer control stores nothing from an empty reply; the check goes on without it.
+        // An empty reply is no program: nothing stays of it, and the check goes on without it.
         {.what = "internet, support program empty", .support = ""},
+        {.what = "internet, support program empty, component", .tls = true, .support = ""},
         {.what = "network", .source = NetworkFolder, .support = "new"},
         // The network folder is the Update folder: its manifest is the source, not an old copy to delete.
         {.what = "network is the Update folder", .source = NetworkFolder,
