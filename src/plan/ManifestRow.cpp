@@ -15,8 +15,8 @@ constexpr int kPackedSizeColumn = 4;
 constexpr int kUnpackedSizeColumn = 5;
 constexpr int kMarkColumn = 6;
 
-} // namespace
-
+// The leading number of the text, "." as the decimal point, blanks before it allowed;
+// no number reads as 0.
 double columnValue(const QString& text)
 {
     qsizetype i = 0;
@@ -49,6 +49,21 @@ double columnValue(const QString& text)
     }
     return sign * value;
 }
+
+ManifestRow manifestRow(const Matrix& matrix, int index)
+{
+    const auto text = [&](int column) { return matrix.at(index, column).text(); };
+    return {.index = index,
+            .name = text(kNameColumn),
+            .major = text(kMajorColumn),
+            .minor = text(kMinorColumn),
+            .revision = text(kRevisionColumn),
+            .packedSize = text(kPackedSizeColumn),
+            .unpackedSize = text(kUnpackedSizeColumn),
+            .planned = !text(kNameColumn).isEmpty() && matrix.at(index, kMarkColumn).number() == 1};
+}
+
+} // namespace
 
 std::int64_t columnBytes(const QString& text)
 {
@@ -84,19 +99,6 @@ bool ManifestRow::newerThan(const ManifestRow& installed) const
     const QString k = kind();
     return (k == QStringLiteral("chm") || k == QStringLiteral("ocx")) &&
            (unpackedBytes() > installed.unpackedBytes() || packedBytes() > installed.packedBytes());
-}
-
-ManifestRow manifestRow(const Matrix& matrix, int index)
-{
-    const auto text = [&](int column) { return matrix.at(index, column).text(); };
-    return {.index = index,
-            .name = text(kNameColumn),
-            .major = text(kMajorColumn),
-            .minor = text(kMinorColumn),
-            .revision = text(kRevisionColumn),
-            .packedSize = text(kPackedSizeColumn),
-            .unpackedSize = text(kUnpackedSizeColumn),
-            .planned = !text(kNameColumn).isEmpty() && matrix.at(index, kMarkColumn).number() == 1};
 }
 
 ManifestRow findManifestRow(const Matrix& matrix, const QString& name)

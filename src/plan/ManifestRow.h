@@ -8,10 +8,6 @@
 
 namespace tarvino {
 
-/// A manifest column read as a number: the leading number of the text, "." as the
-/// decimal point, blanks before it allowed; no number reads as 0.
-double columnValue(const QString& text);
-
 /// A size column as a whole number of bytes (64-bit: a release may exceed 2 GiB).
 std::int64_t columnBytes(const QString& text);
 
@@ -44,9 +40,6 @@ struct ManifestRow {
     /// also count as newer when either of their sizes grew.
     bool newerThan(const ManifestRow& installed) const;
 };
-
-/// The row at `index` of a matrix.
-ManifestRow manifestRow(const Matrix& matrix, int index);
 
 /// The first row named `name`, or none (index -1).
 ManifestRow findManifestRow(const Matrix& matrix, const QString& name);
